@@ -1,0 +1,19 @@
+#pragma once
+// The small "please wait" notice shown while the test is prepared at start-up.
+
+#include "platform/Panel.h"
+
+class TfSplash : public TWindow {
+public:
+    static constexpr int kClientWidth = 338;
+    static constexpr int kClientHeight = 41;
+
+    // Creates the window centred on the desktop, shows it and paints it at once: no
+    // message loop runs until the main window is there.
+    bool Create();
+
+    TPanel pnlInfo;
+
+protected:
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+};

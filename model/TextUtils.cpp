@@ -1,0 +1,104 @@
+#include "model/TextUtils.h"
+
+#include <vector>
+
+#include "model/Codepage.h"
+
+namespace {
+
+constexpr char kCr = '\r';
+constexpr char kLf = '\n';
+constexpr char kVariantSeparator = '\xA6';
+
+}  // namespace
+
+uint16_t MakeWord16(uint8_t high, uint8_t low) {
+    return static_cast<uint16_t>(high * 256 + low);
+}
+
+uint32_t ReadBigEndian32(std::string_view fourBytes) {
+    uint32_t value = 0;
+    for (size_t i = 0; i < 4; ++i) {
+        const uint32_t b = i < fourBytes.size() ? static_cast<uint8_t>(fourBytes[i]) : 0;
+        value = (value << 8) | b;
+    }
+    return value;
+}
+
+std::string EncodeLineBreaks(std::string_view s) {
+    std::string out;
+    out.reserve(s.size());
+    for (char c : s) {
+        if (c == kCr) {
+            continue;
+        }
+        if (c == kLf) {
+            out += "/n";
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+std::string DecodeLineBreaks(std::string_view s) {
+    std::string out;
+    out.reserve(s.size());
+    size_t i = 0;
+    while (i < s.size()) {
+        if (s[i] == '/' && i + 1 < s.size() && s[i + 1] == 'n') {
+            out += kCr;
+            out += kLf;
+            i += 2;
+        } else {
+            out += s[i];
+            ++i;
+        }
+    }
+    return out;
+}
+
+std::string NormalizeSpaces(std::string_view s) {
+    // The guard space makes leading spaces disappear. Only the very last
+    // input char is checked against the end, so a trailing run of two or
+    // more spaces keeps one. Keep that asymmetry: answer matching relies on
+    // it.
+    std::string out = " ";
+    out.reserve(s.size() + 1);
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (s[i] != ' ') {
+            out += s[i];
+        } else if (out.back() != ' ' && i + 1 != s.size()) {
+            out += ' ';
+        }
+    }
+    return out.substr(1);
+}
+
+bool MatchTypedAnswer(std::string_view typed, std::string_view variants) {
+    std::vector<std::string> list(1);
+    for (char c : variants) {
+        if (c == kVariantSeparator) {
+            list.emplace_back();
+        } else {
+            list.back() += c;
+        }
+    }
+    const std::string subject = UpperCaseCp1251(" " + NormalizeSpaces(typed) + " ");
+    for (const std::string& variant : list) {
+        const std::string pattern = UpperCaseCp1251(" " + NormalizeSpaces(variant));
+        if (subject.find(pattern) != std::string::npos) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string FormatDuration(int32_t seconds, bool forceMinutes) {
+    static const std::string kMinutes = Utf8ToCp1251(" мин ");
+    static const std::string kSeconds = Utf8ToCp1251(" сек");
+    if (forceMinutes || seconds > 60) {
+        return std::to_string(seconds / 60) + kMinutes + std::to_string(seconds % 60) + kSeconds;
+    }
+    return std::to_string(seconds) + kSeconds;
+}

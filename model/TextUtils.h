@@ -1,0 +1,29 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// Text helpers for cp1251 strings.
+
+uint16_t MakeWord16(uint8_t high, uint8_t low);
+
+// Big-endian bit pattern of the first four bytes; missing bytes count as 0.
+uint32_t ReadBigEndian32(std::string_view fourBytes);
+
+// Line breaks are stored as the two characters "/n"; CRs are dropped.
+std::string EncodeLineBreaks(std::string_view s);
+// Every "/n" becomes CR LF.
+std::string DecodeLineBreaks(std::string_view s);
+
+// Drops leading spaces and collapses runs of spaces to one. A single trailing
+// space is dropped, but a trailing run of two or more leaves one space.
+std::string NormalizeSpaces(std::string_view s);
+
+// Variants are separated by the byte 0xA6. A variant matches when it occurs
+// in the typed answer starting at a word boundary, case-insensitively. An
+// empty variant matches anything.
+bool MatchTypedAnswer(std::string_view typed, std::string_view variants);
+
+// "N сек", or "M мин S сек" when forced or longer than a minute.
+std::string FormatDuration(int32_t seconds, bool forceMinutes);

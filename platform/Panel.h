@@ -1,0 +1,26 @@
+#pragma once
+// A panel: a flat area with an optional bevel and a centred one-line caption.
+
+#include <string>
+
+#include "platform/Window.h"
+
+class TPanel : public TWindow {
+public:
+    enum class TBevel { None, Raised, Lowered };
+
+    bool Create(HWND parent, int x, int y, int width, int height, const std::wstring& caption);
+    void SetCaption(const std::wstring& caption);
+    void SetBevel(TBevel bevel);
+    void SetColor(COLORREF color);
+    void SetFont(HFONT font);
+
+protected:
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    void Paint(HDC dc);
+    TBevel bevel_ = TBevel::Raised;
+    COLORREF color_ = GetSysColor(COLOR_BTNFACE);
+    HFONT font_ = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+};

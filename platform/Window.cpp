@@ -1,0 +1,69 @@
+#include "platform/Window.h"
+
+#include "platform/Win32Util.h"
+
+TWindow::~TWindow() { Destroy(); }
+
+void TWindow::Show() {
+    if (hwnd_ != nullptr) ShowWindow(hwnd_, SW_SHOW);
+}
+
+void TWindow::Hide() {
+    if (hwnd_ != nullptr) ShowWindow(hwnd_, SW_HIDE);
+}
+
+void TWindow::Destroy() {
+    if (hwnd_ != nullptr) DestroyWindow(hwnd_);
+}
+
+void TWindow::RegisterWindowClass(const wchar_t* className, UINT style, HBRUSH background) {
+    WNDCLASSEXW wc = {};
+    wc.cbSize = sizeof(wc);
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    if (GetClassInfoExW(instance, className, &wc)) return;
+    wc.cbSize = sizeof(wc);
+    wc.style = style;
+    wc.lpfnWndProc = WindowProc;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = background;
+    wc.lpszClassName = className;
+    RegisterClassExW(&wc);
+}
+
+bool TWindow::CreateHandle(DWORD exStyle, const wchar_t* className, const wchar_t* title, DWORD style, int x, int y,
+                           int width, int height, HWND parent) {
+    CreateWindowExW(exStyle, className, title, style, x, y, width, height, parent, nullptr,
+                    GetModuleHandleW(nullptr), this);
+    return hwnd_ != nullptr;
+}
+
+LRESULT TWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    return DefWindowProcW(hwnd_, message, wParam, lParam);
+}
+
+LRESULT CALLBACK TWindow::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    TWindow* self;
+    if (message == WM_NCCREATE) {
+        auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
+        self = static_cast<TWindow*>(create->lpCreateParams);
+        self->hwnd_ = hwnd;
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    } else {
+        self = reinterpret_cast<TWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    }
+    if (self == nullptr) return DefWindowProcW(hwnd, message, wParam, lParam);
+
+    LRESULT result = 0;
+    try {
+        result = self->HandleMessage(message, wParam, lParam);
+    } catch (...) {
+        HandleApplicationException();
+        result = DefWindowProcW(hwnd, message, wParam, lParam);
+    }
+    if (message == WM_NCDESTROY) {
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+        self->hwnd_ = nullptr;
+    }
+    return result;
+}
