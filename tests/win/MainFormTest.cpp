@@ -1,0 +1,111 @@
+#include <windows.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+#include "model/Codepage.h"
+#include "run/MainFormUnit.h"
+#include "tests/win/WinTestUtil.h"
+
+namespace {
+
+struct TSeenBox {
+    std::wstring caption, text;
+};
+
+// Answers the message boxes of this process with OK as they appear, noting each one.
+class TBoxAnswerer {
+public:
+    TBoxAnswerer() : pid_(GetCurrentProcessId()) {
+        thread_ = std::thread([this] {
+            while (!stop_) {
+                HWND box = FindTopWindow(pid_, L"#32770");
+                if (box != nullptr && box != last_) {
+                    last_ = box;
+                    seen_.push_back({WindowText(box), MessageBoxText(box)});
+                    PostMessageW(box, WM_COMMAND, IDOK, 0);
+                }
+                Sleep(20);
+            }
+        });
+    }
+    ~TBoxAnswerer() { Stop(); }
+    // Ends the watching; the boxes seen until then.
+    std::vector<TSeenBox> Stop() {
+        stop_ = true;
+        if (thread_.joinable()) thread_.join();
+        return seen_;
+    }
+
+private:
+    DWORD pid_;
+    std::atomic<bool> stop_{false};
+    HWND last_ = nullptr;
+    std::vector<TSeenBox> seen_;
+    std::thread thread_;
+};
+
+}  // namespace
+
+TEST(MainForm, BorderlessBlackAndCoversTheScreen) {
+    TPayloadInfo settings;
+    TfMain main(settings);
+    ASSERT_TRUE(main.Create());
+    ShowWindow(main.Handle(), SW_SHOWMAXIMIZED);
+    LONG style = GetWindowLongW(main.Handle(), GWL_STYLE);
+    EXPECT_EQ(style & (WS_CAPTION | WS_THICKFRAME | WS_BORDER), 0);
+    EXPECT_EQ(WindowText(main.Handle()), L"Проведение тестирования");
+    RECT rc;
+    GetWindowRect(main.Handle(), &rc);
+    EXPECT_EQ(rc.left, 0);
+    EXPECT_EQ(rc.top, 0);
+    EXPECT_EQ(rc.right, GetSystemMetrics(SM_CXSCREEN));
+    EXPECT_EQ(rc.bottom, GetSystemMetrics(SM_CYSCREEN));
+    UpdateWindow(main.Handle());
+    HDC dc = GetDC(main.Handle());
+    EXPECT_EQ(GetPixel(dc, 50, 50), RGB(0, 0, 0));
+    ReleaseDC(main.Handle(), dc);
+}
+
+TEST(MainForm, RefusesToBeClosedByThePerson) {
+    TPayloadInfo settings;
+    TfMain main(settings);
+    ASSERT_TRUE(main.Create());
+    SendMessageW(main.Handle(), WM_CLOSE, 0, 0);
+    EXPECT_TRUE(IsWindow(main.Handle()));
+    SendMessageW(main.Handle(), WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_TRUE(IsWindow(main.Handle()));
+}
+
+TEST(MainForm, ShowsTheInformationTextThenReportsAnUnreadableTest) {
+    TPayloadInfo settings;
+    settings.InfoText = Utf8ToCp1251("  Тест по физике./nВремя: 10 минут.");
+    settings.ArchiveFile = L"C:\\temp\\abcdfghi.tmp";
+    TfMain main(settings);
+    ASSERT_TRUE(main.Create());
+    TBoxAnswerer answerer;
+    main.RunTestLoop();
+    std::vector<TSeenBox> seen = answerer.Stop();
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[0].caption, L"Информация теста ...");
+    EXPECT_EQ(seen[0].text, L"  Тест по физике.\r\nВремя: 10 минут.");
+    EXPECT_EQ(seen[1].caption, L"Ошибка!");
+    EXPECT_EQ(seen[1].text, L"Не удается прочитать тест \"C:\\temp\\abcdfghi.tmp\"");
+}
+
+TEST(MainForm, BlankInformationTextShowsNoBox) {
+    for (const char* info : {"", "    ", " "}) {
+        TPayloadInfo settings;
+        settings.InfoText = info;
+        TfMain main(settings);
+        ASSERT_TRUE(main.Create());
+        TBoxAnswerer answerer;
+        main.RunTestLoop();
+        std::vector<TSeenBox> seen = answerer.Stop();
+        ASSERT_EQ(seen.size(), 1u) << "info text \"" << info << "\"";
+        EXPECT_EQ(seen[0].caption, L"Ошибка!");
+        EXPECT_EQ(seen[0].text, L"Не удается прочитать тест \"\"");
+    }
+}

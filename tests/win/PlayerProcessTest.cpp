@@ -1,0 +1,172 @@
+// The real player, started as a process with a payload appended to a copy of it.
+
+#include <windows.h>
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "app/Payload.h"
+#include "model/Codepage.h"
+#include "tests/win/WinTestUtil.h"
+
+namespace {
+
+TPath PlayerExe() { return TPath(ModulePath()).parent_path() / L"testplayer.exe"; }
+
+std::vector<std::wstring> FolderEntries(const TPath& folder) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((folder / L"*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return names;
+    do {
+        std::wstring name = data.cFileName;
+        if (name != L"." && name != L"..") names.push_back(name);
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+    return names;
+}
+
+bool HasWindowOfClass(DWORD pid, const wchar_t* className) {
+    struct Search {
+        DWORD pid;
+        const wchar_t* className;
+        bool found;
+    } search{pid, className, false};
+    EnumWindows(
+        [](HWND hwnd, LPARAM lp) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(lp);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(hwnd, &owner);
+            wchar_t cls[256] = {};
+            GetClassNameW(hwnd, cls, 256);
+            if (owner == s->pid && std::wstring(cls) == s->className) s->found = true;
+            return !s->found;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// One run of a player copy with its own temporary folder.
+class PlayerProcessTest : public ::testing::Test {
+protected:
+    TScratchFolder scratch;
+    TPath tmp = scratch / L"tmp";
+    TPath exe = scratch / L"test.exe";
+    PROCESS_INFORMATION process{};
+
+    void SetUp() override { ASSERT_TRUE(CreateFolder(tmp)); }
+    void TearDown() override {
+        if (process.hProcess != nullptr) {
+            if (WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(process.hProcess, 99);
+            CloseHandle(process.hProcess);
+            CloseHandle(process.hThread);
+        }
+    }
+
+    void MakePlayer(const std::string& archive, const TPayloadInfo& settings) {
+        ASSERT_TRUE(WriteWholeFile(scratch / L"archive.bin", archive));
+        ASSERT_EQ(WritePayloadExe(PlayerExe(), scratch / L"archive.bin", settings, exe), "");
+    }
+
+    void Start() {
+        // The child takes its temporary folder from the environment it inherits.
+        wchar_t savedTmp[MAX_PATH] = {}, savedTemp[MAX_PATH] = {};
+        GetEnvironmentVariableW(L"TMP", savedTmp, MAX_PATH);
+        GetEnvironmentVariableW(L"TEMP", savedTemp, MAX_PATH);
+        SetEnvironmentVariableW(L"TMP", tmp.c_str());
+        SetEnvironmentVariableW(L"TEMP", tmp.c_str());
+        STARTUPINFOW si{};
+        si.cb = sizeof(si);
+        std::wstring command = L"\"" + exe.native() + L"\"";
+        BOOL started = CreateProcessW(exe.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                                      &process);
+        SetEnvironmentVariableW(L"TMP", savedTmp);
+        SetEnvironmentVariableW(L"TEMP", savedTemp);
+        ASSERT_TRUE(started) << GetLastError();
+    }
+
+    HWND WaitForBox(const wchar_t* caption) {
+        HWND box = nullptr;
+        WaitUntil([&] { return (box = FindTopWindow(process.dwProcessId, L"#32770", caption)) != nullptr; }, 30000);
+        return box;
+    }
+
+    DWORD Finish(HWND box) {
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+        if (WaitForSingleObject(process.hProcess, 20000) != WAIT_OBJECT_0) return 0xDEAD;
+        DWORD code = 0;
+        GetExitCodeProcess(process.hProcess, &code);
+        return code;
+    }
+};
+
+}  // namespace
+
+TEST_F(PlayerProcessTest, CopiesTheArchiveWhileRunningAndDeletesItAtTheEnd) {
+    std::string archive;
+    for (int i = 0; i < 2 * 1024 * 1024 + 3; ++i) archive += static_cast<char>((i * 131 + 7) % 256);
+    TPayloadInfo settings;
+    settings.MaxScore = 5;
+    MakePlayer(archive, settings);
+    Start();
+
+    HWND box = WaitForBox(L"Ошибка!");
+    ASSERT_NE(box, nullptr) << "the player did not report the unreadable test";
+    std::vector<std::wstring> entries = FolderEntries(tmp);
+    ASSERT_EQ(entries.size(), 1u);
+    const std::wstring& name = entries[0];
+    ASSERT_EQ(name.size(), 12u);
+    EXPECT_EQ(name.substr(8), L".tmp");
+    const std::string alphabet = kRandomNameAlphabet;
+    for (wchar_t c : name.substr(0, 8)) EXPECT_NE(alphabet.find(static_cast<char>(c)), std::string::npos) << c;
+    EXPECT_TRUE(ReadWholeFile(tmp / name) == archive) << "the copy differs from the archive";
+    EXPECT_EQ(MessageBoxText(box), L"Не удается прочитать тест \"" + (tmp / name).native() + L"\"");
+
+    EXPECT_NE(FindTopWindow(process.dwProcessId, L"TfMain"), nullptr) << "the main window is not shown";
+    EXPECT_FALSE(HasWindowOfClass(process.dwProcessId, L"TfSplash")) << "the splash outlived the main window";
+
+    EXPECT_EQ(Finish(box), 0u);
+    EXPECT_TRUE(FolderEntries(tmp).empty());
+}
+
+TEST_F(PlayerProcessTest, ShowsTheInformationTextFirst) {
+    TPayloadInfo settings;
+    settings.InfoText = Utf8ToCp1251("Добро пожаловать!/nУдачи.");
+    MakePlayer("", settings);
+    Start();
+
+    HWND info = WaitForBox(L"Информация теста ...");
+    ASSERT_NE(info, nullptr);
+    EXPECT_EQ(MessageBoxText(info), L"Добро пожаловать!\r\nУдачи.");
+    PostMessageW(info, WM_COMMAND, IDOK, 0);
+    HWND error = WaitForBox(L"Ошибка!");
+    ASSERT_NE(error, nullptr);
+    EXPECT_EQ(Finish(error), 0u);
+    EXPECT_TRUE(FolderEntries(tmp).empty());
+}
+
+// Without a payload, or with a trailer whose lengths point outside the file, the player
+// reads nothing, copies nothing and names an empty path.
+TEST_F(PlayerProcessTest, WithoutAWholePayloadNothingIsCopied) {
+    const std::string player = ReadWholeFile(PlayerExe());
+    struct Case {
+        const char* what;
+        std::string tail;
+    } cases[] = {
+        {"no payload", ""},
+        {"lengths past the file", std::string("\x7F\xFF\xFF\xF0SE", 6)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(WriteWholeFile(exe, player + c.tail));
+        Start();
+        HWND box = WaitForBox(L"Ошибка!");
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(MessageBoxText(box), L"Не удается прочитать тест \"\"");
+        EXPECT_TRUE(FolderEntries(tmp).empty());
+        EXPECT_EQ(Finish(box), 0u);
+        CloseHandle(process.hProcess);
+        CloseHandle(process.hThread);
+        process = PROCESS_INFORMATION{};
+    }
+}

@@ -1,0 +1,63 @@
+#include <windows.h>
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "app/SplashFormUnit.h"
+#include "tests/win/WinTestUtil.h"
+
+TEST(Splash, BorderlessClientOfFixedSizeCentredOnTheDesktop) {
+    TfSplash splash;
+    ASSERT_TRUE(splash.Create());
+    HWND hwnd = splash.Handle();
+    EXPECT_TRUE(IsWindowVisible(hwnd));
+
+    LONG style = GetWindowLongW(hwnd, GWL_STYLE);
+    EXPECT_EQ(style & (WS_CAPTION | WS_BORDER | WS_THICKFRAME | WS_DLGFRAME), 0);
+    RECT client, window;
+    GetClientRect(hwnd, &client);
+    GetWindowRect(hwnd, &window);
+    EXPECT_EQ(client.right - client.left, 338);
+    EXPECT_EQ(client.bottom - client.top, 41);
+    EXPECT_EQ(window.right - window.left, 338);
+    EXPECT_EQ(window.left, (GetSystemMetrics(SM_CXSCREEN) - 338) / 2);
+    EXPECT_EQ(window.top, (GetSystemMetrics(SM_CYSCREEN) - 41) / 2);
+
+    EXPECT_EQ(WindowText(splash.pnlInfo.Handle()), L"Подождите, идет подготовка к запуску ...");
+    RECT panel;
+    GetClientRect(splash.pnlInfo.Handle(), &panel);
+    EXPECT_EQ(panel.right, 338);
+    EXPECT_EQ(panel.bottom, 41);
+}
+
+// Start-up runs no message loop while it reads the payload: the notice must already be
+// painted, text included, when Create returns.
+TEST(Splash, IsPaintedWithItsTextWhenCreateReturns) {
+    TfSplash splash;
+    ASSERT_TRUE(splash.Create());
+    RECT pending;
+    EXPECT_FALSE(GetUpdateRect(splash.Handle(), &pending, FALSE));
+    EXPECT_FALSE(GetUpdateRect(splash.pnlInfo.Handle(), &pending, FALSE));
+
+    // What the window shows: its surface, read through the panel's own device context.
+    HDC dc = GetDC(splash.pnlInfo.Handle());
+    const COLORREF face = GetSysColor(COLOR_BTNFACE);
+    int facePixels = 0, textPixels = 0;
+    for (int y = 2; y < 41 - 2; ++y) {
+        for (int x = 2; x < 338 - 2; ++x) {
+            COLORREF c = GetPixel(dc, x, y);
+            if (c == face) ++facePixels;
+            else if (GetRValue(c) + GetGValue(c) + GetBValue(c) < 3 * 128) ++textPixels;
+        }
+    }
+    ReleaseDC(splash.pnlInfo.Handle(), dc);
+    EXPECT_GT(facePixels, 334 * 37 / 2);
+    EXPECT_GT(textPixels, 100);  // the dark strokes of the caption
+}
+
+TEST(Splash, IgnoresCloseRequests) {
+    TfSplash splash;
+    ASSERT_TRUE(splash.Create());
+    SendMessageW(splash.Handle(), WM_CLOSE, 0, 0);
+    EXPECT_TRUE(IsWindow(splash.Handle()));
+}
