@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "app/Payload.h"
 #include "model/FileUtils.h"
 #include "model/Random.h"
@@ -45,7 +47,7 @@ bool WriteArchive(const fs::path& path, uint64_t size) {
 
 int main(int argc, char** argv) {
     const uint64_t sizeMb = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 500;
-    const int rounds = argc > 2 ? std::atoi(argv[2]) : 5;
+    const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
     const fs::path work = UniqueRandomFileName(GetTempFolder(), ".bench");
     fs::create_directories(work);
     const fs::path archive = work / "archive.bin";
@@ -67,6 +69,8 @@ int main(int argc, char** argv) {
     std::vector<double> readTimes, cpTimes;
     const std::string cpCommand = "cp '" + archive.string() + "' '" + cpCopy.string() + "'";
     for (int round = 0; round < rounds; ++round) {
+        // Each side starts with the previous side's writes on disk, not in its way.
+        sync();
         auto t0 = Clock::now();
         TPayloadInfo info;
         ReadPayload(exe, info);
@@ -77,6 +81,7 @@ int main(int argc, char** argv) {
         }
         fs::remove(info.ArchiveFile);
 
+        sync();
         t0 = Clock::now();
         if (std::system(cpCommand.c_str()) != 0) {
             std::fprintf(stderr, "payload_bench: cp failed\n");

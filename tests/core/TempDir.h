@@ -3,18 +3,23 @@
 
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
+
 #include <filesystem>
 #include <fstream>
+#include <stdexcept>
 #include <string>
 
-#include "model/FileUtils.h"
-#include "model/Random.h"
+#include "platform/FileSystem.h"
 
 class TTempDir {
 public:
+    // mkdtemp, not the program's generator: test processes run side by side, all
+    // starting from the same seed.
     TTempDir() {
-        path_ = UniqueRandomFileName(std::filesystem::temp_directory_path(), ".test");
-        std::filesystem::create_directories(path_);
+        std::string pattern = (std::filesystem::temp_directory_path() / "tptest.XXXXXX").string();
+        if (mkdtemp(&pattern[0]) == nullptr) throw std::runtime_error("mkdtemp failed");
+        path_ = pattern;
     }
     ~TTempDir() {
         std::error_code ec;

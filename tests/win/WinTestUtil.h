@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <stdexcept>
 #include <string>
 
 #include "model/FileUtils.h"
@@ -66,8 +67,13 @@ inline std::wstring MessageBoxText(HWND box) {
 class TScratchFolder {
 public:
     explicit TScratchFolder(const std::wstring& suffix = L"") {
-        path_ = UniqueRandomFileName(GetTempFolder(), "").native() + suffix;
-        CreateFolder(path_);
+        static int counter = 0;
+        for (;;) {
+            path_ = GetTempFolder() / (L"tpwin" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                                       std::to_wstring(++counter) + suffix);
+            if (CreateFolder(path_)) break;
+            if (GetLastError() != ERROR_ALREADY_EXISTS) throw std::runtime_error("cannot create a scratch folder");
+        }
     }
     ~TScratchFolder() {
         ClearFolder(path_);

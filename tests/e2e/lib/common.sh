@@ -2,7 +2,7 @@
 # Needs TP_PLAYER (the x86_64 testplayer.exe) and TP_APPENDPAYLOAD (the native tool).
 set -eu
 
-E2E_ROOT=$(cd "$(dirname "$0")/../.." && pwd)
+E2E_ROOT=${E2E_ROOT:-$(cd "$(dirname "$0")/../.." && pwd)}
 WINE=/usr/lib/wine/wine64
 export WINEPREFIX="${TP_E2E_WINEPREFIX:-$E2E_ROOT/build/wine-x11}"
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
