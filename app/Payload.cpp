@@ -8,6 +8,7 @@
 namespace {
 
 constexpr uint64_t kTrailerSize = 6;
+constexpr uint64_t kPageSize = 4096;
 
 // Reads fields one after another from [position, end) of the file; any field that would
 // cross `end` fails the whole read.
@@ -163,7 +164,10 @@ std::string WritePayloadExe(const TPath& exePath, const TPath& archivePath, cons
     if (payloadLength > 0xFFFFFFFFu) return "the archive is too large for a payload";
     if (!out.Create(outPath)) return "cannot create " + outPath.u8string();
 
-    std::string head;
+    // Zeros after the executable put the archive on a page boundary: copying it out at
+    // start-up then runs page to page, markedly faster. Readers find the payload from the
+    // trailer, so the padding is simply part of the executable for them.
+    std::string head(static_cast<size_t>((kPageSize - (exeSize + 4) % kPageSize) % kPageSize), '\0');
     PutU32(head, static_cast<uint32_t>(archiveSize));
     std::string trailer;
     PutU32(trailer, static_cast<uint32_t>(payloadLength));

@@ -49,6 +49,7 @@ void ReadPayload(const TPath& exePath, TPayloadInfo& info);
 std::string EncodePayloadSettings(const TPayloadInfo& info);
 
 // Writes `exePath`'s bytes followed by a payload of `archivePath` and `info` to `outPath`.
+// The executable is padded with zeros so that the archive starts on a 4096-byte boundary.
 // Returns an empty string on success, otherwise what went wrong.
 std::string WritePayloadExe(const TPath& exePath, const TPath& archivePath, const TPayloadInfo& info,
                             const TPath& outPath);

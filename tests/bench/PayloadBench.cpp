@@ -68,27 +68,38 @@ int main(int argc, char** argv) {
     const double megabytes = static_cast<double>(sizeMb);
     std::vector<double> readTimes, cpTimes;
     const std::string cpCommand = "cp '" + archive.string() + "' '" + cpCopy.string() + "'";
-    for (int round = 0; round < rounds; ++round) {
-        // Each side starts with the previous side's writes on disk, not in its way.
+    // Which side runs first alternates, so neither always meets the other's write-back.
+    auto timeReadPayload = [&]() -> double {
         sync();
         auto t0 = Clock::now();
         TPayloadInfo info;
         ReadPayload(exe, info);
-        double readTime = Seconds(t0);
-        if (info.ArchiveFile.empty() || fs::file_size(info.ArchiveFile) != (sizeMb << 20)) {
-            std::fprintf(stderr, "payload_bench: ReadPayload did not copy the archive\n");
-            return 1;
-        }
+        double seconds = Seconds(t0);
+        if (info.ArchiveFile.empty() || fs::file_size(info.ArchiveFile) != (sizeMb << 20)) return -1;
         fs::remove(info.ArchiveFile);
-
+        return seconds;
+    };
+    auto timeCp = [&]() -> double {
         sync();
-        t0 = Clock::now();
-        if (std::system(cpCommand.c_str()) != 0) {
-            std::fprintf(stderr, "payload_bench: cp failed\n");
+        auto t0 = Clock::now();
+        if (std::system(cpCommand.c_str()) != 0) return -1;
+        double seconds = Seconds(t0);
+        fs::remove(cpCopy);
+        return seconds;
+    };
+    for (int round = 0; round < rounds; ++round) {
+        double readTime, cpTime;
+        if (round % 2 == 0) {
+            readTime = timeReadPayload();
+            cpTime = timeCp();
+        } else {
+            cpTime = timeCp();
+            readTime = timeReadPayload();
+        }
+        if (readTime < 0 || cpTime < 0) {
+            std::fprintf(stderr, "payload_bench: %s failed\n", readTime < 0 ? "ReadPayload" : "cp");
             return 1;
         }
-        double cpTime = Seconds(t0);
-        fs::remove(cpCopy);
         readTimes.push_back(readTime);
         cpTimes.push_back(cpTime);
         std::printf("round %d: ReadPayload %.0f MB/s, cp %.0f MB/s\n", round + 1, megabytes / readTime,

@@ -203,7 +203,10 @@ TEST_F(PayloadTest, WriterAndReaderAgree) {
     WriteFileBytes(dir / "test.zip", archiveBytes);
 
     ASSERT_EQ(WritePayloadExe(dir / "base.exe", dir / "test.zip", in, exe), "");
-    EXPECT_EQ(ReadFileBytes(exe).substr(0, 7), "MZ base");
+    const std::string written = ReadFileBytes(exe);
+    EXPECT_EQ(written.substr(0, 7), "MZ base");
+    EXPECT_EQ(written.find(archiveBytes) % 4096, 0u) << "the archive is not on a page boundary";
+    EXPECT_EQ(written.substr(7, 4096 - 4 - 7), std::string(4096 - 4 - 7, '\0'));
     TPayloadInfo out;
     ReadPayload(exe, out);
     EXPECT_EQ(out.InfoText, in.InfoText);
