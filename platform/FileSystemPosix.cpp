@@ -41,19 +41,6 @@ bool ClearFolderInto(const std::string& folder, bool& result) {
 
 }  // namespace
 
-TBinaryFile::~TBinaryFile() { Close(); }
-
-TBinaryFile::TBinaryFile(TBinaryFile&& other) noexcept : handle_(other.handle_) { other.handle_ = -1; }
-
-TBinaryFile& TBinaryFile::operator=(TBinaryFile&& other) noexcept {
-    if (this != &other) {
-        Close();
-        handle_ = other.handle_;
-        other.handle_ = -1;
-    }
-    return *this;
-}
-
 bool TBinaryFile::OpenRead(const TPath& path) {
     Close();
     handle_ = open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -102,8 +89,6 @@ size_t TBinaryFile::Read(void* buffer, size_t count) {
     }
     return done;
 }
-
-bool TBinaryFile::ReadExact(void* buffer, size_t count) { return Read(buffer, count) == count; }
 
 bool TBinaryFile::Write(const void* buffer, size_t count) {
     if (handle_ < 0) return false;

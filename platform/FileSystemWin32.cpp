@@ -48,19 +48,6 @@ void ClearFolderInto(const std::wstring& folder, bool& result) {
 
 }  // namespace
 
-TBinaryFile::~TBinaryFile() { Close(); }
-
-TBinaryFile::TBinaryFile(TBinaryFile&& other) noexcept : handle_(other.handle_) { other.handle_ = -1; }
-
-TBinaryFile& TBinaryFile::operator=(TBinaryFile&& other) noexcept {
-    if (this != &other) {
-        Close();
-        handle_ = other.handle_;
-        other.handle_ = -1;
-    }
-    return *this;
-}
-
 bool TBinaryFile::OpenRead(const TPath& path) {
     Close();
     handle_ = Open(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING);
@@ -111,8 +98,6 @@ size_t TBinaryFile::Read(void* buffer, size_t count) {
     }
     return done;
 }
-
-bool TBinaryFile::ReadExact(void* buffer, size_t count) { return Read(buffer, count) == count; }
 
 bool TBinaryFile::Write(const void* buffer, size_t count) {
     if (!IsOpen()) return false;
