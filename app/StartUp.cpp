@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "app/SplashFormUnit.h"
+#include "archive/ZipArchive.h"
 #include "model/Random.h"
 #include "platform/Win32Util.h"
 #include "run/MainFormUnit.h"
@@ -30,6 +31,7 @@ private:
 int RunPlayer() {
     RandomizeFromClock();
     SetApplicationTitle(L"Тестирование");
+    SetZipSignatures(kTestArchiveSignatures);
 
     auto splash = std::make_unique<TfSplash>();
     splash->Create();

@@ -98,6 +98,28 @@ constexpr uint8_t kUpperCp1251High[128] = {
     0xD0, 0xD1, 0xD2, 0xD3, 0xD4, 0xD5, 0xD6, 0xD7, 0xD8, 0xD9, 0xDA, 0xDB, 0xDC, 0xDD, 0xDE, 0xDF,  // F0
 };
 
+// Built from the table above so the two directions can never disagree. Only targets at
+// 0x80 and above are inverted: the ASCII approximations of pseudo-graphics have no way back.
+struct Cp1251ToCp866Table {
+    uint8_t high[128];
+};
+
+constexpr Cp1251ToCp866Table MakeCp1251ToCp866() {
+    Cp1251ToCp866Table table{};
+    for (uint8_t& b : table.high) {
+        b = '_';
+    }
+    for (int i = 0; i < 128; ++i) {
+        const uint8_t target = kCp866HighToCp1251[i];
+        if (target >= 0x80) {
+            table.high[target - 0x80] = static_cast<uint8_t>(0x80 + i);
+        }
+    }
+    return table;
+}
+
+constexpr Cp1251ToCp866Table kCp1251ToCp866 = MakeCp1251ToCp866();
+
 char UnicodeToCp1251(uint32_t code) {
     if (code < 0x80) {
         return static_cast<char>(code);
@@ -250,6 +272,17 @@ std::string Cp866ToCp1251(std::string_view s) {
         const auto b = static_cast<uint8_t>(c);
         if (b >= 0x80) {
             c = static_cast<char>(kCp866HighToCp1251[b - 0x80]);
+        }
+    }
+    return out;
+}
+
+std::string Cp1251ToCp866(std::string_view s) {
+    std::string out(s);
+    for (char& c : out) {
+        const auto b = static_cast<uint8_t>(c);
+        if (b >= 0x80) {
+            c = static_cast<char>(kCp1251ToCp866.high[b - 0x80]);
         }
     }
     return out;

@@ -27,3 +27,7 @@ std::string UpperCaseCp1251(std::string_view s);
 // counterpart are approximated ('-', '|', '+'), everything else unmappable
 // becomes '?'.
 std::string Cp866ToCp1251(std::string_view s);
+
+// The inverse of Cp866ToCp1251 for names written into archives: every cp1251 byte that
+// cp866 has goes back to its cp866 byte, ASCII stays, everything else becomes '_'.
+std::string Cp1251ToCp866(std::string_view s);

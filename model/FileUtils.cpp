@@ -1,5 +1,6 @@
 #include "model/FileUtils.h"
 
+#include "model/Codepage.h"
 #include "model/Random.h"
 
 const char kRandomNameAlphabet[65] = "abcdifghijklmnopqrstuvwxyzABCDIFGHIJKLMNOPQRSTUVWXYZ0123456789_$";
@@ -19,4 +20,20 @@ TPath UniqueRandomFileName(const TPath& folder, const std::string& extension) {
         TPath candidate(name);
         if (!PathExists(candidate)) return candidate;
     }
+}
+
+std::string PathToCp1251(const TPath& path) {
+#ifdef _WIN32
+    return WideToCp1251(path.native());
+#else
+    return path.native();
+#endif
+}
+
+TPath Cp1251ToPath(const std::string& path) {
+#ifdef _WIN32
+    return TPath(Cp1251ToWide(path));
+#else
+    return TPath(path);
+#endif
 }

@@ -21,3 +21,9 @@ extern const char kRandomNameAlphabet[65];
 
 // folder + 8 random characters + extension, naming nothing that exists yet.
 TPath UniqueRandomFileName(const TPath& folder, const std::string& extension);
+
+// A path as Windows-1251 text, for the records that hold paths as text. Characters the
+// code page lacks become '?': open files by their TPath, not by this text.
+std::string PathToCp1251(const TPath& path);
+// A Windows-1251 text path (an entry name, a folder from a record) as a path.
+TPath Cp1251ToPath(const std::string& path);

@@ -102,3 +102,36 @@ std::string FormatDuration(int32_t seconds, bool forceMinutes) {
     }
     return std::to_string(seconds) + kSeconds;
 }
+
+bool TryStrToInt(std::string_view text, int32_t& value) {
+    size_t i = 0;
+    while (i < text.size() && text[i] == ' ') ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
+    int base = 10;
+    if (i < text.size() && text[i] == '$') {
+        base = 16;
+        ++i;
+    } else if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+        base = 16;
+        i += 2;
+    }
+    if (i == text.size()) return false;
+    int64_t magnitude = 0;
+    for (; i < text.size(); ++i) {
+        char c = text[i];
+        int digit;
+        if (c >= '0' && c <= '9') digit = c - '0';
+        else if (base == 16 && c >= 'a' && c <= 'f') digit = c - 'a' + 10;
+        else if (base == 16 && c >= 'A' && c <= 'F') digit = c - 'A' + 10;
+        else return false;
+        magnitude = magnitude * base + digit;
+        if (magnitude > 0xFFFFFFFFll) return false;
+    }
+    // Hexadecimal gives the bit pattern ("$FFFFFFFF" is -1); decimal must fit the range.
+    int64_t result = negative ? -magnitude : magnitude;
+    if (base == 16 && !negative && magnitude > INT32_MAX) result = static_cast<int32_t>(static_cast<uint32_t>(magnitude));
+    if (result < INT32_MIN || result > INT32_MAX) return false;
+    value = static_cast<int32_t>(result);
+    return true;
+}

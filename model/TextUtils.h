@@ -27,3 +27,8 @@ bool MatchTypedAnswer(std::string_view typed, std::string_view variants);
 
 // "N сек", or "M мин S сек" when forced or longer than a minute.
 std::string FormatDuration(int32_t seconds, bool forceMinutes);
+
+// Reads a whole signed 32-bit number the way the program's settings are written: leading
+// spaces, an optional sign, decimal digits or "$"/"0x" hexadecimal, nothing after.
+// False on anything else, or when the value does not fit.
+bool TryStrToInt(std::string_view text, int32_t& value);

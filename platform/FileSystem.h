@@ -50,6 +50,28 @@ bool DeleteFileAt(const TPath& path);
 bool CreateFolder(const TPath& path);
 bool RemoveEmptyFolder(const TPath& path);
 
+// MS-DOS date and time words as archives keep them: local time, two-second steps; the date
+// word holds year - 1980, month and day, the time word hours, minutes and seconds / 2.
+// A modification time before 1980 reads as 1980-01-01 00:00:00.
+bool GetFileDosDateTime(const TPath& path, uint16_t& date, uint16_t& time);
+// False for a date or time that names no moment (month 0, hour 24, ...); the file keeps its time.
+bool SetFileDosDateTime(const TPath& path, uint16_t date, uint16_t time);
+
+// MS-DOS attribute bits: read-only 0x01, hidden 0x02, system 0x04, archive 0x20.
+constexpr uint8_t kDosReadOnly = 0x01;
+// The file's MS-DOS attributes, -1 when it cannot be examined. POSIX knows only read-only:
+// a file its owner cannot write.
+int GetFileDosAttributes(const TPath& path);
+// Applies the read-only, hidden, system and archive bits; other bits are ignored. Without the
+// read-only bit the file becomes writable. On POSIX read-only takes away every write permission.
+bool SetFileDosAttributes(const TPath& path, uint8_t attributes);
+// Makes a read-only file writable so it can be overwritten. True when there is nothing to clear.
+bool ClearReadOnly(const TPath& path);
+
+// The last modification time in the system's finest unit: equal values mean the file was not
+// written in between, as far as the file system can tell.
+bool GetFileModificationTime(const TPath& path, int64_t& time);
+
 // The system's temporary folder, ending in a separator; the root of the system drive
 // when the system names none.
 TPath GetTempFolder();

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,30 @@ bool ClearFolderInto(const std::string& folder, bool& result) {
         }
     }
     return result;
+}
+
+bool IsLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+
+bool DosToTm(uint16_t date, uint16_t time, struct tm& tm) {
+    static const int kDaysInMonth[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    int year = 1980 + (date >> 9);
+    int month = (date >> 5) & 0x0F;
+    int day = date & 0x1F;
+    int hour = time >> 11;
+    int minute = (time >> 5) & 0x3F;
+    int second = (time & 0x1F) * 2;
+    if (month < 1 || month > 12 || day < 1 || hour > 23 || minute > 59 || second > 59) return false;
+    int days = kDaysInMonth[month - 1] + (month == 2 && IsLeapYear(year) ? 1 : 0);
+    if (day > days) return false;
+    tm = {};
+    tm.tm_year = year - 1900;
+    tm.tm_mon = month - 1;
+    tm.tm_mday = day;
+    tm.tm_hour = hour;
+    tm.tm_min = minute;
+    tm.tm_sec = second;
+    tm.tm_isdst = -1;
+    return true;
 }
 
 }  // namespace
@@ -155,4 +180,64 @@ bool ClearFolder(const TPath& folder) {
     if (path.empty()) return true;
     bool result = true;
     return ClearFolderInto(path, result);
+}
+
+bool GetFileDosDateTime(const TPath& path, uint16_t& date, uint16_t& time) {
+    struct stat st;
+    struct tm tm;
+    if (stat(path.c_str(), &st) != 0 || localtime_r(&st.st_mtime, &tm) == nullptr) return false;
+    if (tm.tm_year < 80) {
+        date = (1 << 5) | 1;
+        time = 0;
+        return true;
+    }
+    if (tm.tm_year > 80 + 127) {
+        date = static_cast<uint16_t>((127 << 9) | (12 << 5) | 31);
+        time = static_cast<uint16_t>((23 << 11) | (59 << 5) | 29);
+        return true;
+    }
+    int second = tm.tm_sec > 59 ? 59 : tm.tm_sec;
+    date = static_cast<uint16_t>(((tm.tm_year - 80) << 9) | ((tm.tm_mon + 1) << 5) | tm.tm_mday);
+    time = static_cast<uint16_t>((tm.tm_hour << 11) | (tm.tm_min << 5) | (second / 2));
+    return true;
+}
+
+bool SetFileDosDateTime(const TPath& path, uint16_t date, uint16_t time) {
+    struct tm tm;
+    if (!DosToTm(date, time, tm)) return false;
+    time_t when = mktime(&tm);
+    if (when == static_cast<time_t>(-1)) return false;
+    struct timespec times[2];
+    times[0].tv_sec = 0;
+    times[0].tv_nsec = UTIME_OMIT;
+    times[1].tv_sec = when;
+    times[1].tv_nsec = 0;
+    return utimensat(AT_FDCWD, path.c_str(), times, 0) == 0;
+}
+
+int GetFileDosAttributes(const TPath& path) {
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0) return -1;
+    return (st.st_mode & S_IWUSR) ? 0 : kDosReadOnly;
+}
+
+bool SetFileDosAttributes(const TPath& path, uint8_t attributes) {
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0) return false;
+    mode_t mode = st.st_mode & 07777;
+    mode = (attributes & kDosReadOnly) ? (mode & ~(S_IWUSR | S_IWGRP | S_IWOTH)) : (mode | S_IWUSR);
+    return chmod(path.c_str(), mode) == 0;
+}
+
+bool ClearReadOnly(const TPath& path) {
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0 || (st.st_mode & S_IWUSR)) return true;
+    return chmod(path.c_str(), (st.st_mode & 07777) | S_IWUSR) == 0;
+}
+
+bool GetFileModificationTime(const TPath& path, int64_t& time) {
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0) return false;
+    time = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    return true;
 }

@@ -6,6 +6,9 @@
 
 namespace {
 
+constexpr DWORD kDosAttributeMask =
+    FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
+
 HANDLE H(intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
 
 bool IsValid(intptr_t handle) { return handle != -1 && handle != 0; }
@@ -149,4 +152,61 @@ bool ClearFolder(const TPath& folder) {
     bool result = true;
     ClearFolderInto(path, result);
     return result;
+}
+
+bool GetFileDosDateTime(const TPath& path, uint16_t& date, uint16_t& time) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    FILETIME local;
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) ||
+        !FileTimeToLocalFileTime(&data.ftLastWriteTime, &local)) {
+        return false;
+    }
+    WORD dosDate = 0;
+    WORD dosTime = 0;
+    if (!FileTimeToDosDateTime(&local, &dosDate, &dosTime)) {
+        // Fails for times the form cannot hold: before 1980 (or after 2107).
+        dosDate = (1 << 5) | 1;
+        dosTime = 0;
+    }
+    date = dosDate;
+    time = dosTime;
+    return true;
+}
+
+bool SetFileDosDateTime(const TPath& path, uint16_t date, uint16_t time) {
+    FILETIME local;
+    FILETIME utc;
+    if (!DosDateTimeToFileTime(date, time, &local) || !LocalFileTimeToFileTime(&local, &utc)) return false;
+    HANDLE h = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    bool ok = SetFileTime(h, nullptr, nullptr, &utc) != 0;
+    CloseHandle(h);
+    return ok;
+}
+
+int GetFileDosAttributes(const TPath& path) {
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return -1;
+    return static_cast<int>(attributes & kDosAttributeMask);
+}
+
+bool SetFileDosAttributes(const TPath& path, uint8_t attributes) {
+    DWORD wanted = attributes & kDosAttributeMask;
+    return SetFileAttributesW(path.c_str(), wanted == 0 ? FILE_ATTRIBUTE_NORMAL : wanted) != 0;
+}
+
+bool ClearReadOnly(const TPath& path) {
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_READONLY)) return true;
+    attributes &= ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
+    return SetFileAttributesW(path.c_str(), attributes == 0 ? FILE_ATTRIBUTE_NORMAL : attributes) != 0;
+}
+
+bool GetFileModificationTime(const TPath& path, int64_t& time) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return false;
+    time = static_cast<int64_t>((static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                                data.ftLastWriteTime.dwLowDateTime);
+    return true;
 }

@@ -1,5 +1,6 @@
 #include "run/MainFormUnit.h"
 
+#include "model/FileUtils.h"
 #include "model/TextUtils.h"
 #include "platform/Win32Util.h"
 
@@ -23,7 +24,20 @@ std::wstring CannotReadTestMessage(const TPath& archiveFile) {
 
 TfMain::TfMain(const TPayloadInfo& settings) : settings_(settings) {}
 
+TfMain::~TfMain() {
+    // The work folder goes with the archive object; viewers must let go of its files first.
+    Destroy();
+    Test.reset();
+}
+
 bool TfMain::Create() {
+    Test = std::make_unique<TZipTest>();
+    Test->SetTempBase(GetTempFolder());
+    Test->ClearBeforeLoad = true;
+    Test->OnBeforeRemoveFolder = ProcessMessages;
+    Test->Zip.OnMessage = [](const std::string& text, const std::string& caption) {
+        MessageBoxW(nullptr, Wide(text).c_str(), Wide(caption).c_str(), MB_OK | MB_ICONERROR);
+    };
     RegisterWindowClass(kMainClass, 0, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
     return CreateHandle(0, kMainClass, kMainCaption, WS_POPUP | WS_CLIPCHILDREN, 0, 0,
                         GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), nullptr);
@@ -37,9 +51,12 @@ void TfMain::RunTestLoop() {
 }
 
 bool TfMain::RunTest(const TPath& archiveFile) {
-    // Reading the archive arrives with the archive layer; until then no test can be opened.
-    ShowMessage(Handle(), CannotReadTestMessage(archiveFile), kErrorCaption, MB_OK | MB_ICONERROR);
-    return false;
+    if (!Test->OpenTest(archiveFile, settings_.PasswordTail)) {
+        ShowMessage(Handle(), CannotReadTestMessage(archiveFile), kErrorCaption, MB_OK | MB_ICONERROR);
+        return false;
+    }
+    // The questions are asked here once the run's windows are there.
+    return true;
 }
 
 LRESULT TfMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {

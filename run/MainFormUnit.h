@@ -1,14 +1,17 @@
 #pragma once
 // The main window: the black full-screen stage of a test run, and the driver of the run.
 
+#include <memory>
 #include <string>
 
 #include "app/Payload.h"
+#include "archive/ZipTest.h"
 #include "platform/Window.h"
 
 class TfMain : public TWindow {
 public:
     explicit TfMain(const TPayloadInfo& settings);
+    ~TfMain() override;
 
     // FormCreate: the borderless black window covering the screen, not yet shown.
     bool Create();
@@ -24,6 +27,10 @@ private:
     bool RunTest(const TPath& archiveFile);
 
     const TPayloadInfo& settings_;
+
+public:
+    // The test archive, for the whole life of the window.
+    std::unique_ptr<TZipTest> Test;
 };
 
 // The texts of the main window's message boxes.

@@ -253,4 +253,50 @@ TEST(Cp866ToCp1251Test, SingleBytes) {
     }
 }
 
+TEST(Cp1251ToCp866Test, InvertsCp866ForEveryByteItHas) {
+    std::string highCp1251;
+    for (int b = 0x80; b <= 0xFF; ++b) {
+        highCp1251 += static_cast<char>(b);
+    }
+    const std::string cp866 = Cp1251ToCp866(highCp1251);
+    ASSERT_EQ(cp866.size(), 128u);
+    int mapped = 0;
+    for (size_t i = 0; i < cp866.size(); ++i) {
+        if (cp866[i] == '_') {
+            continue;
+        }
+        ++mapped;
+        EXPECT_GE(static_cast<uint8_t>(cp866[i]), 0x80) << std::hex << 0x80 + i;
+        EXPECT_EQ(Cp866ToCp1251(cp866.substr(i, 1)), highCp1251.substr(i, 1)) << std::hex << 0x80 + i;
+    }
+    // 64 letters, Ё ё Є є Ї ї Ў ў, degree, middle dot, No sign, currency sign, no-break space.
+    EXPECT_EQ(mapped, 77);
+    // And from the other side: every cp866 byte with a cp1251 letter or sign comes back.
+    for (int b = 0x80; b <= 0xFF; ++b) {
+        const std::string one(1, static_cast<char>(b));
+        const std::string there = Cp866ToCp1251(one);
+        if (static_cast<uint8_t>(there[0]) >= 0x80) {
+            EXPECT_EQ(Cp1251ToCp866(there), one) << std::hex << b;
+        }
+    }
+}
+
+TEST(Cp1251ToCp866Test, Strings) {
+    struct Case {
+        std::string_view cp1251;
+        std::string_view cp866;
+        const char* what;
+    };
+    const Case cases[] = {
+        {"", "", "empty"},
+        {"INFO.SYS a_b-1+|?", "INFO.SYS a_b-1+|?", "ASCII unchanged, including the approximations"},
+        {"\xCF\xF0\xE8\xE2\xE5\xF2.txt", "\x8F\xE0\xA8\xA2\xA5\xE2.txt", "Привет"},
+        {"\xA8\xB8\xB9\xA0", "\xF0\xF1\xFC\xFF", "Ё ё No sign no-break space"},
+        {"\x97\x85\x88\xAB", "____", "dash, ellipsis, euro, guillemet"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(Cp1251ToCp866(c.cp1251), c.cp866) << c.what;
+    }
+}
+
 }  // namespace

@@ -201,3 +201,29 @@ TEST(FormatDurationTest, OutputIsCp1251) {
 }
 
 }  // namespace
+
+TEST(TryStrToInt, AcceptsWholeNumbersOnly) {
+    struct Case {
+        const char* text;
+        bool ok;
+        int32_t value;
+    } cases[] = {
+        {"0", true, 0},          {"7", true, 7},
+        {"  42", true, 42},      {"-5", true, -5},
+        {"+5", true, 5},         {"2147483647", true, 2147483647},
+        {"-2147483648", true, INT32_MIN},
+        {"2147483648", false, 0}, {"$FF", true, 255},
+        {"0x10", true, 16},      {"$FFFFFFFF", true, -1},
+        {"", false, 0},          {" ", false, 0},
+        {"-", false, 0},         {"12a", false, 0},
+        {"12 ", false, 0},       {"1.5", false, 0},
+        {"abc", false, 0},       {"$", false, 0},
+        {"99999999999999999999", false, 0},
+    };
+    for (const Case& c : cases) {
+        int32_t value = 12345;
+        EXPECT_EQ(TryStrToInt(c.text, value), c.ok) << '"' << c.text << '"';
+        if (c.ok) EXPECT_EQ(value, c.value) << '"' << c.text << '"';
+        else EXPECT_EQ(value, 12345) << "failed parse must leave the value: \"" << c.text << '"';
+    }
+}

@@ -10,7 +10,8 @@ echo '{"MaxScore": 5}' >"$WORK/settings.json"
 rm -f "$WORK/archive.bin"
 temp=$(wine_temp)
 mkdir -p "$temp"
-before=$(ls "$temp" | wc -l)
+tmp_files() { find "$temp" -maxdepth 1 -name '*.tmp' | wc -l; }
+before=$(tmp_files)
 
 start_xvfb
 "$WINE" "$WORK/test.exe" >"$WORK/player.log" 2>&1 &
@@ -31,7 +32,8 @@ fi
 box=$(wait_window '^Ошибка!$' 1200) || fail "no error box after start-up"
 xdotool search --name '^Подождите' >/dev/null 2>&1 && fail "the splash is still there with the main window"
 xdotool search --name '^Проведение тестирования$' >/dev/null 2>&1 || fail "no main window"
-[ "$(ls "$temp" | wc -l)" -eq $((before + 1)) ] || fail "no archive copy while the player runs"
+[ "$(tmp_files)" -eq $((before + 1)) ] || fail "no archive copy while the player runs"
+[ -d "$temp/_\$Orvotst" ] || fail "no work folder while the player runs"
 
 [ -n "${box:-}" ] && press_return_in "$box"
 for _ in $(seq 1 200); do
@@ -39,5 +41,6 @@ for _ in $(seq 1 200); do
     sleep 0.05
 done
 kill -0 "$player" 2>/dev/null && fail "the player did not end after the box was closed"
-[ "$(ls "$temp" | wc -l)" -eq "$before" ] || fail "the archive copy was left behind"
+[ "$(tmp_files)" -eq "$before" ] || fail "the archive copy was left behind"
+[ -d "$temp/_\$Orvotst" ] && fail "the work folder was left behind"
 finish

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/Payload.h"
+#include "archive/ZipTest.h"
 #include "model/Codepage.h"
 #include "tests/win/WinTestUtil.h"
 
@@ -24,6 +25,11 @@ std::vector<std::wstring> FolderEntries(const TPath& folder) {
     } while (FindNextFileW(find, &data));
     FindClose(find);
     return names;
+}
+
+bool IsFolder(const TPath& path) {
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 bool HasWindowOfClass(DWORD pid, const wchar_t* className) {
@@ -113,8 +119,9 @@ TEST_F(PlayerProcessTest, CopiesTheArchiveWhileRunningAndDeletesItAtTheEnd) {
     HWND box = WaitForBox(L"Ошибка!");
     ASSERT_NE(box, nullptr) << "the player did not report the unreadable test";
     std::vector<std::wstring> entries = FolderEntries(tmp);
-    ASSERT_EQ(entries.size(), 1u);
-    const std::wstring& name = entries[0];
+    ASSERT_EQ(entries.size(), 2u) << "the archive copy and the work folder";
+    EXPECT_TRUE(IsFolder(tmp / L"_$Orvotst"));
+    const std::wstring& name = entries[0] == L"_$Orvotst" ? entries[1] : entries[0];
     ASSERT_EQ(name.size(), 12u);
     EXPECT_EQ(name.substr(8), L".tmp");
     const std::string alphabet = kRandomNameAlphabet;
@@ -163,10 +170,40 @@ TEST_F(PlayerProcessTest, WithoutAWholePayloadNothingIsCopied) {
         HWND box = WaitForBox(L"Ошибка!");
         ASSERT_NE(box, nullptr);
         EXPECT_EQ(MessageBoxText(box), L"Не удается прочитать тест \"\"");
-        EXPECT_TRUE(FolderEntries(tmp).empty());
+        EXPECT_EQ(FolderEntries(tmp), std::vector<std::wstring>{L"_$Orvotst"}) << "no archive copy";
         EXPECT_EQ(Finish(box), 0u);
         CloseHandle(process.hProcess);
         CloseHandle(process.hThread);
         process = PROCESS_INFORMATION{};
     }
+}
+
+// A test that opens: no error, and when the program ends neither the archive copy nor the
+// work folder is left in the temporary folder.
+TEST_F(PlayerProcessTest, OpensAValidTestAndCleansUpAfterIt) {
+    TZipSignatures saved = ZipSignatures();
+    SetZipSignatures(kTestArchiveSignatures);
+    const TPath src = scratch / L"src";
+    ASSERT_TRUE(CreateFolder(src));
+    ASSERT_TRUE(WriteWholeFile(src / L"INDEX.SYS", "Q0001.QST\r\n"));
+    ASSERT_TRUE(WriteWholeFile(src / L"INFO.SYS", "[MAIN]\r\nPackLevel=6\r\n"));
+    TZipArchive zip;
+    zip.SetArchiveFile(scratch / L"test.zip");
+    zip.SetPassword(std::string(kArchivePasswordText) + "tail");
+    zip.AddFiles = {src / L"INDEX.SYS", src / L"INFO.SYS"};
+    ASSERT_EQ(zip.Add(), 2);
+    SetZipSignatures(saved);
+    TPayloadInfo settings;
+    settings.PasswordTail = "tail";
+    ASSERT_EQ(WritePayloadExe(PlayerExe(), scratch / L"test.zip", settings, exe), "");
+    Start();
+
+    bool ended = WaitUntil([&] { return WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0; }, 20000);
+    HWND box = FindTopWindow(process.dwProcessId, L"#32770");
+    if (box != nullptr) ADD_FAILURE() << "unexpected box: " << WideToCp1251(MessageBoxText(box));
+    ASSERT_TRUE(ended);
+    DWORD code = 1;
+    GetExitCodeProcess(process.hProcess, &code);
+    EXPECT_EQ(code, 0u);
+    EXPECT_TRUE(FolderEntries(tmp).empty());
 }

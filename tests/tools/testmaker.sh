@@ -1,0 +1,95 @@
+#!/bin/sh
+# testmaker as a user runs it, on an archive made by Info-ZIP zip and on one of our own.
+#   testmaker.sh TESTMAKER APPENDPAYLOAD [LAUNCHER]
+# LAUNCHER runs TESTMAKER when it is not a program of this system (scripts/wine-run).
+set -eu
+TESTMAKER=$1
+APPEND=$2
+LAUNCHER=${3:-}
+TM() { $LAUNCHER "$TESTMAKER" "$@"; }
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+failed=0
+check() { # description, command...
+    what=$1
+    shift
+    if ! "$@"; then
+        echo "FAIL: $what" >&2
+        failed=1
+    fi
+}
+PASSWORD='Kp4#nV7q!Z'
+
+# A question file by hand: text "2+2?" (cp1251), single choice, two answers, no attachments.
+q() { printf "$@"; }
+{
+    q '\000\004\003\000\036\000\002\000\000\000\000\000\000NONONONO.NON2+2?'
+    q '\000\001\012\000\000\000\000\000\000NONONONO.NON4'
+    q '\000\001\000\000\000\000\000\000\000NONONONO.NON5'
+} >Q0001.QST
+printf 'Q0001.QST\r\nQ0002.QST\r\n' >INDEX.SYS
+printf '[MAIN]\r\nPackLevel=6\r\nLastQuest=1\r\n' >INFO.SYS
+printf '\000\000\001\000\000\000\000\000\000\000\000\000\000NONONONO.NON' >Q0002.QST
+
+# Info-ZIP, standard signatures, traditional encryption with the test's password + tail.
+zip -q -e -P "${PASSWORD}tail" peer.zip INDEX.SYS INFO.SYS Q0001.QST Q0002.QST
+echo "Peer test" | zip -q -z peer.zip
+
+TM list peer.zip --standard-signatures --password-tail tail >list.json
+check "list: no error" test "$(jq -r '.error' list.json)" = null
+check "list: comment" test "$(jq -r '.comment' list.json)" = "Peer test"
+check "list: four entries" test "$(jq '.entries | length' list.json)" = 4
+check "list: no payload in a bare archive" test "$(jq -r '.payload' list.json)" = null
+check "list: encrypted entries" test "$(jq '[.entries[].flags % 2] | add' list.json)" = 4
+
+mkdir out
+check "extract: exit 0" TM extract peer.zip --standard-signatures --password-tail tail -d out >extract.json
+for f in INDEX.SYS INFO.SYS Q0001.QST Q0002.QST; do check "extract: $f" cmp -s "$f" "out/$f"; done
+set +e
+TM extract peer.zip --standard-signatures --password-tail wrong -d out2 INDEX.SYS >wrong.json
+rc=$?
+set -e
+check "extract: wrong password exits 1" test "$rc" = 1
+check "extract: wrong password is the reason" test "$(jq -r '.skipped[0].reason' wrong.json)" = "wrong password"
+set +e
+TM extract peer.zip --standard-signatures -d out3 NOSUCH.BMP >/dev/null
+rc1=$?
+TM extract INDEX.SYS -d out4 >notzip.json
+rc2=$?
+set -e
+check "extract: missing entry exits 1" test "$rc1" = 1
+check "extract: not an archive exits 2" test "$rc2" = 2
+check "extract: not an archive names the error" test "$(jq -r '.error.class' notzip.json)" = ENotAZipFile
+
+TM question Q0001.QST >q.json
+check "question: ok" test "$(jq -r '.ok' q.json)" = true
+check "question: text" test "$(jq -r '.question.Text' q.json)" = "2+2?"
+check "question: priority" test "$(jq -r '.question.Priority' q.json)" = 3
+check "question: weights" test "$(jq -c '[.question.Answers[].Weight]' q.json)" = "[10,0]"
+
+# Our own writer, with the test archive's signatures, inside a test executable.
+TM add own.zip INDEX.SYS INFO.SYS Q0001.QST Q0002.QST --password-tail tail --comment "Наш тест" >add.json
+check "add: four entries" test "$(jq -r '.added' add.json)" = 4
+printf 'MZ not really a program' >player.exe
+echo '{"InfoText": "Привет", "PasswordTail": "tail", "MaxScore": 5}' >settings.json
+"$APPEND" player.exe own.zip settings.json test.exe
+TM list test.exe >own.json
+check "own: payload" test "$(jq -r '.payload.InfoText' own.json)" = "Привет"
+check "own: archive size" test "$(jq -r '.ArchiveSize' own.json)" = "$(stat -c %s own.zip)"
+check "own: comment" test "$(jq -r '.comment' own.json)" = "Наш тест"
+check "own: deflated" test "$(jq -c '[.entries[].method] | unique' own.json)" = "[8]"
+TM inspect test.exe >inspect.json
+check "inspect: opens" test "$(jq -r '.open' inspect.json)" = true
+check "inspect: question files" test "$(jq -c '.QuestionFiles' inspect.json)" = '["Q0001.QST","Q0002.QST"]'
+check "inspect: LastQuest" test "$(jq -r '.LastQuest' inspect.json)" = 1
+check "inspect: first question" test "$(jq -r '.questions[0].question.Text' inspect.json)" = "2+2?"
+check "inspect: LastError of each" test "$(jq -c '[.questions[].LastError]' inspect.json)" = "[0,0]"
+TM inspect test.exe --password-tail nope >bad.json || true
+check "inspect: wrong tail fails with 5" test "$(jq -r '.LastError' bad.json)" = 5
+
+# Our archive with the standard signatures passes Info-ZIP's own test.
+TM add std.zip INDEX.SYS INFO.SYS Q0001.QST --standard-signatures --password-tail tail >/dev/null
+check "unzip -t accepts our archive" unzip -qq -t -P "${PASSWORD}tail" std.zip
+
+exit $failed

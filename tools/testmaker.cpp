@@ -1,0 +1,279 @@
+// testmaker: looks inside test executables and test archives.
+//
+//   testmaker list FILE [--password-tail T]
+//   testmaker extract FILE -d DIR [--password-tail T] [NAME...]
+//   testmaker question FILE.QST
+//   testmaker inspect FILE [--password-tail T]
+//   testmaker add ARCHIVE FILE... [--password-tail T] [--level N] [--comment C]
+//
+// FILE is a test executable (its payload is found by the trailer) or a bare archive.
+// Output is UTF-8 JSON on stdout. The password tail defaults to the payload's.
+
+#include <CLI/CLI.hpp>
+
+#include <iostream>
+#include <set>
+
+#include "app/Payload.h"
+#include "archive/ZipTest.h"
+#include "model/Codepage.h"
+#include "model/FileUtils.h"
+#include "tools/PayloadJson.h"
+#include "tools/TestJson.h"
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+#endif
+
+using nlohmann::json;
+
+namespace {
+
+TPath PathFromUtf8(const std::string& text) { return std::filesystem::u8path(text); }
+
+// The archive of FILE, as a file of its own: the payload's copy, or FILE itself.
+class TOpenedTest {
+public:
+    explicit TOpenedTest(const TPath& file) {
+        ReadPayload(file, payload_);
+        hasPayload_ = !payload_.ArchiveFile.empty();
+        archive_ = hasPayload_ ? payload_.ArchiveFile : file;
+        std::error_code ec;
+        archiveSize_ = std::filesystem::file_size(archive_, ec);
+        if (ec) archiveSize_ = 0;
+    }
+    ~TOpenedTest() {
+        if (hasPayload_) DeleteFileAt(payload_.ArchiveFile);
+    }
+    TOpenedTest(const TOpenedTest&) = delete;
+    TOpenedTest& operator=(const TOpenedTest&) = delete;
+
+    bool HasPayload() const { return hasPayload_; }
+    const TPayloadInfo& Payload() const { return payload_; }
+    const TPath& Archive() const { return archive_; }
+    uint64_t ArchiveSize() const { return archiveSize_; }
+    std::string PasswordTail(const std::string* given) const { return given ? *given : payload_.PasswordTail; }
+
+private:
+    TPayloadInfo payload_;
+    bool hasPayload_ = false;
+    TPath archive_;
+    uint64_t archiveSize_ = 0;
+};
+
+void Print(const json& value) { std::cout << value.dump(2) << "\n"; }
+
+int List(const TPath& file, const std::string* tail) {
+    TOpenedTest test(file);
+    json out;
+    out["payload"] = test.HasPayload() ? PayloadToJson(test.Payload()) : json(nullptr);
+    out["ArchiveSize"] = test.ArchiveSize();
+    out["comment"] = nullptr;
+    out["error"] = nullptr;
+    out["entries"] = json::array();
+    TZipArchive zip;
+    zip.SetArchiveFile(test.Archive());
+    zip.SetPassword(kArchivePasswordText + test.PasswordTail(tail));
+    try {
+        zip.ReadDirectory();
+        out["comment"] = Cp1251ToUtf8(zip.Comment());
+        for (const TZipEntry& entry : zip.Entries()) out["entries"].push_back(EntryToJson(entry));
+    } catch (const EZipError& e) {
+        out["error"] = ErrorToJson(e);
+    }
+    Print(out);
+    return out["error"].is_null() ? 0 : 2;
+}
+
+int Extract(const TPath& file, const TPath& folder, const std::string* tail, const std::vector<std::string>& wanted) {
+    TOpenedTest test(file);
+    json out = {{"extracted", json::array()}, {"skipped", json::array()}, {"error", nullptr}};
+    TZipArchive zip;
+    zip.SetArchiveFile(test.Archive());
+    zip.SetPassword(kArchivePasswordText + test.PasswordTail(tail));
+    zip.SetDestination(IncludeBackslash(folder));
+    std::string reason;
+    zip.OnWrongPassword = [&](const std::string&, std::string&) {
+        reason = "wrong password";
+        return false;
+    };
+    zip.OnSkipped = [&](const std::string&, const std::string& why) {
+        if (reason.empty()) reason = why;
+    };
+    zip.OnMessage = [&](const std::string& text, const std::string&) { reason = text; };
+    try {
+        zip.ReadDirectory();
+    } catch (const EZipError& e) {
+        out["error"] = ErrorToJson(e);
+        Print(out);
+        return 2;
+    }
+    std::vector<std::string> names;
+    if (wanted.empty()) {
+        for (const TZipEntry& entry : zip.Entries()) names.push_back(entry.Name);
+    } else {
+        for (const std::string& name : wanted) names.push_back(Utf8ToCp1251(name));
+    }
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    bool all = true;
+    for (const std::string& name : names) {
+        reason.clear();
+        int written = 0;
+        try {
+            zip.FileList = {name};
+            written = zip.Extract();
+        } catch (const EZipError& e) {
+            reason = e.what();
+        }
+        if (written > 0) {
+            out["extracted"].push_back(Cp1251ToUtf8(name));
+        } else {
+            all = false;
+            if (reason.empty()) reason = "not in the archive";
+            out["skipped"].push_back({{"name", Cp1251ToUtf8(name)}, {"reason", reason}});
+        }
+    }
+    Print(out);
+    return all ? 0 : 1;
+}
+
+int Question(const TPath& file) {
+    TTestQuestion question;
+    bool ok = LoadQuestionFile(file, question);
+    Print({{"ok", ok}, {"question", QuestionToJson(question)}});
+    return ok ? 0 : 1;
+}
+
+int Inspect(const TPath& file, const std::string* tail) {
+    TOpenedTest test(file);
+    json out;
+    TZipTest zipTest;
+    const TPath base = UniqueRandomFileName(GetTempFolder(), ".inspect");
+    CreateFolder(base);
+    zipTest.SetTempBase(base);
+    bool open = zipTest.OpenTest(test.Archive(), test.PasswordTail(tail));
+    out["open"] = open;
+    out["LastError"] = zipTest.LastError;
+    out["comment"] = Cp1251ToUtf8(zipTest.GetComment());
+    out["QuestionFiles"] = json::array();
+    for (const std::string& name : zipTest.QuestionFiles) out["QuestionFiles"].push_back(Cp1251ToUtf8(name));
+    out["questions"] = json::array();
+    if (open) {
+        out["LastQuest"] = zipTest.ReadLastQuest();
+        std::set<std::string> entries;
+        for (const TZipEntry& entry : zipTest.Zip.Entries()) entries.insert(UpperCaseCp1251(entry.Name));
+        for (int32_t n = 0; n < zipTest.QuestionCount(); ++n) {
+            TTestQuestion question;
+            zipTest.LoadQuestion(n, question);
+            json q = {{"number", n},
+                      {"file", Cp1251ToUtf8(zipTest.QuestionFiles[static_cast<size_t>(n)])},
+                      {"LastError", zipTest.LastError},
+                      {"question", QuestionToJson(question)}};
+            json missing = json::array();
+            auto check = [&](const std::string& attach) {
+                if (attach != kNoAttachment && !entries.count(UpperCaseCp1251(attach))) {
+                    missing.push_back(Cp1251ToUtf8(attach));
+                }
+            };
+            check(question.AttachFile);
+            for (const TTestAnswer& answer : question.Answers) check(answer.AttachFile);
+            q["missingAttachments"] = missing;
+            out["questions"].push_back(q);
+        }
+    } else {
+        out["LastQuest"] = nullptr;
+    }
+    Print(out);
+    RemoveEmptyFolder(base);
+    return open ? 0 : 2;
+}
+
+int Add(const TPath& archive, const std::vector<std::string>& files, const std::string& tail, int level,
+        const std::string* comment) {
+    json out = {{"added", 0}, {"error", nullptr}};
+    TZipArchive zip;
+    zip.SetArchiveFile(archive);
+    zip.SetPassword(kArchivePasswordText + tail);
+    zip.SetCompressionLevel(level);
+    try {
+        if (PathExists(archive)) zip.ReadDirectory();
+        if (comment != nullptr) zip.SetComment(Utf8ToCp1251(*comment));
+        for (const std::string& file : files) zip.AddFiles.push_back(PathFromUtf8(file));
+        out["added"] = zip.Add();
+    } catch (const EZipError& e) {
+        out["error"] = ErrorToJson(e);
+    }
+    Print(out);
+    return out["error"].is_null() && out["added"] == files.size() ? 0 : 1;
+}
+
+int Run(int argc, char** argv) {
+    SetZipSignatures(kTestArchiveSignatures);
+    CLI::App app{"testmaker: looks inside test executables and test archives"};
+    app.require_subcommand(1);
+    std::string file, folder, tail;
+    std::vector<std::string> names;
+    bool standard = false;
+
+    auto addCommon = [&](CLI::App* command) {
+        command->add_option("FILE", file, "test executable or archive")->required();
+        command->add_option("--password-tail", tail, "the variable part of the password");
+        command->add_flag("--standard-signatures", standard, "the archive uses the standard ZIP signatures");
+    };
+    CLI::App* list = app.add_subcommand("list", "the payload settings and the archive's entries");
+    addCommon(list);
+    CLI::App* extract = app.add_subcommand("extract", "extract all or the named entries");
+    addCommon(extract);
+    extract->add_option("-d", folder, "destination folder")->required();
+    extract->add_option("NAME", names, "entries to extract");
+    CLI::App* question = app.add_subcommand("question", "parse a question file");
+    question->add_option("FILE", file, "question file")->required();
+    CLI::App* inspect = app.add_subcommand("inspect", "the test as the player sees it");
+    addCommon(inspect);
+    CLI::App* add = app.add_subcommand("add", "add files to an archive, replacing entries of the same name");
+    std::vector<std::string> files;
+    int level = 6;
+    std::string comment;
+    add->add_option("ARCHIVE", file, "archive to create or change")->required();
+    add->add_option("FILE", files, "files to add")->required();
+    add->add_option("--password-tail", tail, "the variable part of the password");
+    add->add_option("--level", level, "compression level, 0 stores")->check(CLI::Range(0, 9));
+    add->add_option("--comment", comment, "the archive comment: the test's name");
+    add->add_flag("--standard-signatures", standard, "write the standard ZIP signatures");
+
+    CLI11_PARSE(app, argc, argv);
+    if (standard) SetZipSignatures(kStandardZipSignatures);
+    const std::string* givenTail = nullptr;
+    for (CLI::App* command : {list, extract, inspect}) {
+        if (command->parsed() && command->count("--password-tail") > 0) givenTail = &tail;
+    }
+    const TPath path = PathFromUtf8(file);
+    if (list->parsed()) return List(path, givenTail);
+    if (extract->parsed()) return Extract(path, PathFromUtf8(folder), givenTail, names);
+    if (question->parsed()) return Question(path);
+    if (add->parsed()) return Add(path, files, tail, level, add->count("--comment") > 0 ? &comment : nullptr);
+    return Inspect(path, givenTail);
+}
+
+}  // namespace
+
+#ifdef _WIN32
+int wmain(int argc, wchar_t** wargv) {
+    _setmode(_fileno(stdout), _O_BINARY);
+    std::vector<std::string> args;
+    for (int i = 0; i < argc; ++i) {
+        int n = WideCharToMultiByte(CP_UTF8, 0, wargv[i], -1, nullptr, 0, nullptr, nullptr);
+        std::string arg(static_cast<size_t>(n > 0 ? n - 1 : 0), '\0');
+        if (n > 1) WideCharToMultiByte(CP_UTF8, 0, wargv[i], -1, &arg[0], n, nullptr, nullptr);
+        args.push_back(arg);
+    }
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(&arg[0]);
+    return Run(argc, argv.data());
+}
+#else
+int main(int argc, char** argv) { return Run(argc, argv); }
+#endif
