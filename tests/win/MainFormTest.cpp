@@ -5,6 +5,7 @@
 #include <thread>
 #include <vector>
 
+#include "archive/ZipTest.h"
 #include "model/Codepage.h"
 #include "run/MainFormUnit.h"
 #include "tests/win/WinTestUtil.h"
@@ -108,4 +109,37 @@ TEST(MainForm, BlankInformationTextShowsNoBox) {
         EXPECT_EQ(seen[0].caption, L"Ошибка!");
         EXPECT_EQ(seen[0].text, L"Не удается прочитать тест \"\"");
     }
+}
+
+// An entry packed by a method the player does not know: the person is told so, and the
+// test cannot be read.
+TEST(MainForm, ReportsAnUnknownCompressionMethod) {
+    TScratchFolder scratch;
+    TZipSignatures saved = ZipSignatures();
+    SetZipSignatures(kTestArchiveSignatures);
+    ASSERT_TRUE(WriteWholeFile(scratch / L"INDEX.SYS", "Q0001.QST\r\n"));
+    TZipArchive zip;
+    zip.SetArchiveFile(scratch / L"test.tmp");
+    zip.SetPassword(kArchivePasswordText);
+    zip.AddFiles = {scratch / L"INDEX.SYS"};
+    ASSERT_EQ(zip.Add(), 1);
+    zip.Close();
+    std::string bytes = ReadWholeFile(scratch / L"test.tmp");
+    size_t name = bytes.rfind("INDEX.SYS");  // the central header's copy of the name
+    ASSERT_NE(name, std::string::npos);
+    bytes[name - 46 + 10] = 12;  // method 12: bzip2
+    ASSERT_TRUE(WriteWholeFile(scratch / L"test.tmp", bytes));
+
+    TPayloadInfo settings;
+    settings.ArchiveFile = scratch / L"test.tmp";
+    TfMain main(settings);
+    ASSERT_TRUE(main.Create());
+    TBoxAnswerer answerer;
+    main.RunTestLoop();
+    std::vector<TSeenBox> seen = answerer.Stop();
+    SetZipSignatures(saved);
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[0].caption, L"Zip Error");
+    EXPECT_EQ(seen[0].text, L"Unknown Compression Method");
+    EXPECT_EQ(seen[1].caption, L"Ошибка!");
 }
