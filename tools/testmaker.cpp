@@ -1,16 +1,21 @@
-// testmaker: looks inside test executables and test archives.
+// testmaker: makes tests, and looks inside test executables and test archives.
 //
+//   testmaker build SRC -o OUT.exe [--player testplayer.exe]
+//   testmaker unpack TEST.exe -o DIR
+//   testmaker check SRC
 //   testmaker list FILE [--password-tail T]
 //   testmaker extract FILE -d DIR [--password-tail T] [NAME...]
 //   testmaker question FILE.QST
 //   testmaker inspect FILE [--password-tail T]
 //   testmaker add ARCHIVE FILE... [--password-tail T] [--level N] [--comment C]
 //
-// FILE is a test executable (its payload is found by the trailer) or a bare archive.
+// SRC is a folder with test.json and the attachments. FILE is a test executable (its payload
+// is found by the trailer) or a bare archive.
 // Output is UTF-8 JSON on stdout. The password tail defaults to the payload's.
 
 #include <CLI/CLI.hpp>
 
+#include <iomanip>
 #include <iostream>
 #include <set>
 
@@ -19,12 +24,15 @@
 #include "model/Codepage.h"
 #include "model/FileUtils.h"
 #include "tools/PayloadJson.h"
+#include "tools/TestBuilder.h"
 #include "tools/TestJson.h"
 
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
+#else
+#include <unistd.h>
 #endif
 
 using nlohmann::json;
@@ -210,9 +218,143 @@ int Add(const TPath& archive, const std::vector<std::string>& files, const std::
     return out["error"].is_null() && out["added"] == files.size() ? 0 : 1;
 }
 
+bool StderrIsTerminal() {
+#ifdef _WIN32
+    return _isatty(_fileno(stderr)) != 0;
+#else
+    return isatty(fileno(stderr)) != 0;
+#endif
+}
+
+TPath ToolFolder() {
+#ifdef _WIN32
+    std::wstring path(32768, L'\0');
+    DWORD length = GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
+    path.resize(length);
+    return TPath(path).parent_path();
+#else
+    std::error_code ec;
+    TPath self = std::filesystem::read_symlink("/proc/self/exe", ec);
+    return ec ? TPath() : self.parent_path();
+#endif
+}
+
+class TProgressBar {
+public:
+    void Draw(int percent) {
+        constexpr int kWidth = 30;
+        const int filled = percent * kWidth / 100;
+        std::cerr << "\rbuilding [" << std::string(static_cast<size_t>(filled), '#')
+                  << std::string(static_cast<size_t>(kWidth - filled), ' ') << "] " << std::setw(3) << percent << "%";
+        open_ = percent < 100;
+        if (!open_) std::cerr << "\n";
+        std::cerr.flush();
+    }
+    // Messages after an unfinished bar start on a line of their own.
+    void End() {
+        if (open_) std::cerr << "\n";
+        open_ = false;
+    }
+
+private:
+    bool open_ = false;
+};
+
+void PrintMessages(const char* kind, const std::vector<std::string>& messages) {
+    for (const std::string& message : messages) {
+        const std::string line = std::string("testmaker: ") + kind + ": " + message + "\n";
+#ifdef _WIN32
+        // A console shows UTF-8 bytes in its own code page; redirected, the bytes stay UTF-8.
+        if (StderrIsTerminal()) {
+            int n = MultiByteToWideChar(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), nullptr, 0);
+            std::wstring wide(static_cast<size_t>(n), L'\0');
+            MultiByteToWideChar(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), &wide[0], n);
+            DWORD written = 0;
+            std::cerr.flush();
+            if (WriteConsoleW(GetStdHandle(STD_ERROR_HANDLE), wide.data(), static_cast<DWORD>(n), &written, nullptr)) {
+                continue;
+            }
+        }
+#endif
+        std::cerr << line;
+    }
+}
+
+json Strings(const std::vector<std::string>& messages) { return messages; }
+
+int Check(const TPath& folder) {
+    TCheckReport report = CheckTestFolder(folder);
+    Print({{"errors", Strings(report.Errors)}, {"warnings", Strings(report.Warnings)}});
+    return report.Errors.empty() ? 0 : 1;
+}
+
+int Build(const TPath& folder, const TPath& output, const std::string* player) {
+    TTestSource source;
+    try {
+        source = ReadTestSource(folder);
+    } catch (const ESourceError& e) {
+        PrintMessages("error", {e.what()});
+        return 1;
+    }
+    // The source's own errors come before any complaint about the player.
+    // Errors alone when they stop the build; "check" lists the warnings too.
+    TCheckReport report = CheckTestSource(source);
+    if (!report.Errors.empty()) {
+        PrintMessages("error", report.Errors);
+        return 1;
+    }
+    TBuildOptions options;
+    options.Output = output;
+    if (player != nullptr) {
+        options.Player = PathFromUtf8(*player);
+    } else {
+        std::string looked;
+        for (const TPath& candidate : PlayerCandidates(ToolFolder())) {
+            std::error_code ec;
+            if (std::filesystem::is_regular_file(candidate, ec)) {
+                options.Player = candidate;
+                break;
+            }
+            looked += (looked.empty() ? "" : ", ") + candidate.u8string();
+        }
+        if (options.Player.empty()) {
+            PrintMessages("error", {"no player found (looked for " + looked + "): give one with --player"});
+            return 1;
+        }
+    }
+    TProgressBar bar;
+    if (StderrIsTerminal()) options.OnProgress = [&](int percent) { bar.Draw(percent); };
+    TBuildResult result = BuildTest(source, options);
+    bar.End();
+    if (!result.Ok()) {
+        PrintMessages("error", result.Report.Errors);
+        return 1;
+    }
+    PrintMessages("warning", result.Report.Warnings);
+    Print({{"output", std::filesystem::absolute(output).lexically_normal().u8string()},
+           {"questions", result.Questions},
+           {"attachments", result.Attachments},
+           {"warnings", Strings(result.Report.Warnings)}});
+    return 0;
+}
+
+int Unpack(const TPath& file, const TPath& folder) {
+    TUnpackResult result = UnpackTest(file, folder);
+    PrintMessages("warning", result.Warnings);
+    if (!result.Ok()) {
+        PrintMessages("error", result.Errors);
+        return 1;
+    }
+    Print({{"output", std::filesystem::absolute(folder).lexically_normal().u8string()},
+           {"questions", result.Questions},
+           {"attachments", result.Attachments},
+           {"warnings", Strings(result.Warnings)}});
+    return 0;
+}
+
 int Run(int argc, char** argv) {
     SetZipSignatures(kTestArchiveSignatures);
-    CLI::App app{"testmaker: looks inside test executables and test archives"};
+    CLI::App app{"testmaker: makes tests, and looks inside test executables and test archives"};
     app.require_subcommand(1);
     std::string file, folder, tail;
     std::vector<std::string> names;
@@ -243,6 +385,16 @@ int Run(int argc, char** argv) {
     add->add_option("--level", level, "compression level, 0 stores")->check(CLI::Range(0, 9));
     add->add_option("--comment", comment, "the archive comment: the test's name");
     add->add_flag("--standard-signatures", standard, "write the standard ZIP signatures");
+    std::string output, player;
+    CLI::App* build = app.add_subcommand("build", "make a test executable from a source folder");
+    build->add_option("SRC", file, "folder with test.json and the attachments")->required();
+    build->add_option("-o,--output", output, "the test executable to write")->required();
+    build->add_option("--player", player, "the player to put the test into (default: testplayer.exe beside testmaker)");
+    CLI::App* unpack = app.add_subcommand("unpack", "turn a test executable back into a source folder");
+    unpack->add_option("TEST", file, "test executable")->required();
+    unpack->add_option("-o,--output", output, "the folder to create")->required();
+    CLI::App* check = app.add_subcommand("check", "report errors and warnings of a source folder");
+    check->add_option("SRC", file, "folder with test.json and the attachments")->required();
 
     CLI11_PARSE(app, argc, argv);
     if (standard) SetZipSignatures(kStandardZipSignatures);
@@ -255,6 +407,9 @@ int Run(int argc, char** argv) {
     if (extract->parsed()) return Extract(path, PathFromUtf8(folder), givenTail, names);
     if (question->parsed()) return Question(path);
     if (add->parsed()) return Add(path, files, tail, level, add->count("--comment") > 0 ? &comment : nullptr);
+    if (build->parsed()) return Build(path, PathFromUtf8(output), build->count("--player") > 0 ? &player : nullptr);
+    if (unpack->parsed()) return Unpack(path, PathFromUtf8(output));
+    if (check->parsed()) return Check(path);
     return Inspect(path, givenTail);
 }
 
