@@ -6,19 +6,7 @@ set -eu
 TESTMAKER=$1
 LAUNCHER=${2:-}
 case $TESTMAKER in /*) ;; *) TESTMAKER=$(pwd)/$TESTMAKER ;; esac
-TM() { $LAUNCHER "$TESTMAKER" "$@"; }
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cd "$work"
-failed=0
-check() { # description, command...
-    what=$1
-    shift
-    if ! "$@"; then
-        echo "FAIL: $what" >&2
-        failed=1
-    fi
-}
+. "$(cd "$(dirname "$0")" && pwd)/lib/common.sh"
 # Runs testmaker, keeping stdout in $1.out, stderr in $1.err and the exit status in $rc.
 run() { # name, arguments...
     name=$1

@@ -6,19 +6,9 @@ set -eu
 TESTMAKER=$1
 APPEND=$2
 LAUNCHER=${3:-}
-TM() { $LAUNCHER "$TESTMAKER" "$@"; }
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cd "$work"
-failed=0
-check() { # description, command...
-    what=$1
-    shift
-    if ! "$@"; then
-        echo "FAIL: $what" >&2
-        failed=1
-    fi
-}
+case $TESTMAKER in /*) ;; *) TESTMAKER=$(pwd)/$TESTMAKER ;; esac
+case $APPEND in /*) ;; *) APPEND=$(pwd)/$APPEND ;; esac
+. "$(cd "$(dirname "$0")" && pwd)/lib/common.sh"
 PASSWORD='Kp4#nV7q!Z'
 
 # A question file by hand: text "2+2?" (cp1251), single choice, two answers, no attachments.

@@ -1,0 +1,16 @@
+# Shared by the command-line checks: a scratch folder as the current folder, testmaker
+# through an optional launcher, and `check` that notes a failure and goes on.
+# The caller sets TESTMAKER (absolute path) and LAUNCHER, then sources this file.
+TM() { $LAUNCHER "$TESTMAKER" "$@"; }
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+failed=0
+check() { # description, command...
+    what=$1
+    shift
+    if ! "$@"; then
+        echo "FAIL: $what" >&2
+        failed=1
+    fi
+}
