@@ -38,7 +38,8 @@ inline HWND FindTopWindow(DWORD pid, const std::wstring& className, const wchar_
             GetWindowThreadProcessId(hwnd, &owner);
             wchar_t cls[256] = {}, text[512] = {};
             GetClassNameW(hwnd, cls, 256);
-            GetWindowTextW(hwnd, text, 512);
+            // Never sends a message: the window's thread may be busy waiting for us.
+            InternalGetWindowText(hwnd, text, 512);
             if ((s->pid == 0 || owner == s->pid) && *s->className == cls && IsWindowVisible(hwnd) &&
                 (s->caption == nullptr || std::wstring(s->caption) == text)) {
                 s->found = hwnd;

@@ -1,0 +1,57 @@
+#include "platform/ModalWindow.h"
+
+#include "platform/Win32Util.h"
+
+int TModalWindow::ShowModal(HWND owner) {
+    modalResult_ = 0;
+    HWND self = Handle();
+    if (self == nullptr) return IDCANCEL;
+    const bool ownerWasEnabled = owner != nullptr && IsWindowEnabled(owner);
+    if (ownerWasEnabled) EnableWindow(owner, FALSE);
+    ShowWindow(self, SW_SHOW);
+    SetForegroundWindow(self);
+    OnShow();
+
+    MSG msg;
+    while (modalResult_ == 0) {
+        BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+        if (got == 0) {
+            // The program is quitting: let the outer loop see it too.
+            PostQuitMessage(static_cast<int>(msg.wParam));
+            modalResult_ = IDCANCEL;
+            break;
+        }
+        if (got == -1) {
+            modalResult_ = IDCANCEL;
+            break;
+        }
+        // Keys reach the window before its controls.
+        if (msg.message == WM_KEYDOWN && (msg.hwnd == self || IsChild(self, msg.hwnd))) {
+            if (msg.wParam == VK_RETURN) {
+                OnEnter();
+                continue;
+            }
+            if (msg.wParam == VK_ESCAPE) {
+                OnEscape();
+                continue;
+            }
+        }
+        if (!IsDialogMessageW(self, &msg)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+    }
+
+    if (ownerWasEnabled) EnableWindow(owner, TRUE);
+    ShowWindow(self, SW_HIDE);
+    if (owner != nullptr) SetActiveWindow(owner);
+    return modalResult_;
+}
+
+LRESULT TModalWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_CLOSE) {
+        SetModalResult(IDCANCEL);
+        return 0;
+    }
+    return TWindow::HandleMessage(message, wParam, lParam);
+}

@@ -1,0 +1,50 @@
+#pragma once
+// The run's journal: one growing cp1251 text, lines ended by CR LF, kept across runs until the
+// program ends. The log window shows Text() as it is.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "model/TestData.h"
+#include "run/Scoring.h"
+
+// Gives the current local time as text (the system's long time format on Windows).
+using TTimeTextFn = std::function<std::string()>;
+
+class TTestLog {
+public:
+    explicit TTestLog(TTimeTextFn timeText);
+
+    // An empty message adds a bare CR LF. Otherwise "<time> <message>" CR LF, every "/n" of
+    // the message becoming CR LF, so a time stamp stands only before the first line.
+    void AddLogLine(std::string_view message);
+
+    // "Начало тестирования"
+    void LogRunStart();
+    // An empty line, "Задан вопрос "%s"" with the stored text, "Приоритет вопроса %d".
+    void LogQuestion(const TTestQuestion& question);
+    // "Время, отпущенное на вопрос, истекло"
+    void LogQuestionTimeOut();
+    // "Ответ пользователя:" CR LF "----" CR LF <answer> CR LF "---", then "Предварительная оценка %d".
+    void LogAnswer(std::string_view answerText, int32_t mark);
+    // "Вопрос пропущен пользователем"
+    void LogSkipped();
+    // "Тест прерван пользователем"
+    void LogInterrupted();
+    // "Время, отпущенное на тестирование, истекло"
+    void LogTestTimeOut();
+
+    const std::string& Text() const { return Text_; }
+
+private:
+    TTimeTextFn TimeText_;
+    std::string Text_;
+};
+
+// The answer as the log shows it. Typed input: "[" + the text as typed + "]". Single and multiple
+// choice: " - [<answer>]" per selected answer in display order, joined by CR LF, empty when none
+// is selected. Ordering: the same for every answer in display order. The answer text has its
+// runs of spaces collapsed as on its panel. An unknown mode gives an empty text.
+std::string AnswerLogText(const TTestQuestion& question, const TAnswerState& state);

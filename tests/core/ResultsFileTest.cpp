@@ -1,0 +1,215 @@
+#include "windows/ResultsFile.h"
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+#include "model/Codepage.h"
+#include "tests/core/TempDir.h"
+
+namespace {
+
+TEST(PointsWordTest, AgreesWithTheNumber) {
+    struct Case {
+        const char* number;
+        const char* word;
+    };
+    const Case cases[] = {
+        {"0", "баллов"},  {"1", "балл"},     {"2", "балла"},    {"3", "балла"},     {"4", "балла"},
+        {"5", "баллов"},  {"9", "баллов"},   {"10", "баллов"},  {"11", "баллов"},   {"12", "баллов"},
+        {"14", "баллов"}, {"19", "баллов"},  {"20", "баллов"},  {"21", "балл"},     {"22", "балла"},
+        {"101", "балл"},  {"111", "баллов"}, {"112", "баллов"}, {"1000", "баллов"}, {"-1", "балл"},
+        {"-3", "балла"},  {"-12", "баллов"}, {"-11", "баллов"}, {"", "баллов"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(PointsWord(c.number), Utf8ToCp1251(c.word)) << c.number;
+}
+
+TEST(PointsTextTest, NumberSpaceWord) {
+    struct Case {
+        int32_t points;
+        const char* text;
+    };
+    const Case cases[] = {
+        {0, "0 баллов"}, {21, "21 балл"}, {112, "112 баллов"}, {345, "345 баллов"}, {-3, "-3 балла"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(PointsText(c.points), Utf8ToCp1251(c.text)) << c.points;
+    EXPECT_EQ(PointsText(21), "21 \xE1\xE0\xEB\xEB");
+}
+
+TEST(InterruptedNoteTextTest, TwoLinesSecondIndented) {
+    EXPECT_EQ(InterruptedNoteText(), Utf8ToCp1251("* Тест был\r\n  прерван"));
+}
+
+TEST(FormatResultsRecordTest, SixLines) {
+    struct Case {
+        const char* name;
+        TResultsRecord record;  // texts in UTF-8 here, converted below
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"plain",
+         {"Физика", "Иванов Иван Иванович", "Группа", "101", 621, 345},
+         "Название теста: - Физика\r\n"
+         "ФИО тестируемого - Иванов Иван Иванович\r\n"
+         "Группа - 101\r\n"
+         "Время тестирования: - 10 мин 21 сек\r\n"
+         "Результирующая оценка: - 345 баллов\r\n"
+         "\r\n"},
+        {"empty caption and values, short time",
+         {"", "", "", "", 60, 0},
+         "Название теста: - \r\n"
+         "ФИО тестируемого - \r\n"
+         " - \r\n"
+         "Время тестирования: - 60 сек\r\n"
+         "Результирующая оценка: - 0 баллов\r\n"
+         "\r\n"},
+        {"values kept as typed",
+         {"A - B", "  Петров   Пётр ", "Класс", "7\r\nБ", 61, 21},
+         "Название теста: - A - B\r\n"
+         "ФИО тестируемого -   Петров   Пётр \r\n"
+         "Класс - 7\r\nБ\r\n"
+         "Время тестирования: - 1 мин 1 сек\r\n"
+         "Результирующая оценка: - 21 балл\r\n"
+         "\r\n"},
+    };
+    for (const Case& c : cases) {
+        TResultsRecord record = c.record;
+        record.TestName = Utf8ToCp1251(record.TestName);
+        record.FIO = Utf8ToCp1251(record.FIO);
+        record.OtherInfoCaption = Utf8ToCp1251(record.OtherInfoCaption);
+        record.OtherInfo = Utf8ToCp1251(record.OtherInfo);
+        EXPECT_EQ(FormatResultsRecord(record), Utf8ToCp1251(c.expected)) << c.name;
+    }
+}
+
+TEST(FormatResultsRecordTest, SingleByteCp1251) {
+    TResultsRecord record;
+    record.OtherInfoCaption = "X";
+    const std::string bytes = FormatResultsRecord(record);
+    // "Название теста:" in cp1251, no byte-order mark in front.
+    EXPECT_EQ(bytes.substr(0, 15), "\xCD\xE0\xE7\xE2\xE0\xED\xE8\xE5 \xF2\xE5\xF1\xF2\xE0:");
+    EXPECT_EQ(bytes.find('?'), std::string::npos);
+}
+
+TEST(ResultsFilePathTest, BesideTheExecutable) {
+    EXPECT_EQ(ResultsFilePath(TPath("/opt/test")), TPath("/opt/test/Results.txt"));
+}
+
+class AppendResultsRecordTest : public ::testing::Test {
+protected:
+    TTempDir dir_;
+    TPath path_ = dir_ / "Results.txt";
+    const std::string record_ = "line\r\n\xD4\xC8\xCE\r\n\r\n";
+};
+
+TEST_F(AppendResultsRecordTest, AddsToWhatIsThere) {
+    struct Case {
+        const char* name;
+        bool exists;
+        std::string before;
+    };
+    const Case cases[] = {
+        {"no file", false, ""},
+        {"empty file", true, ""},
+        {"previous record", true, "old\r\n\r\n"},
+        {"no final line break", true, "old"},
+        // Bytes are bytes: an end-of-file mark stays where it is.
+        {"ctrl-z", true, std::string("old\x1A tail", 9)},
+        {"nul bytes", true, std::string("a\0b", 3)},
+    };
+    for (const Case& c : cases) {
+        std::filesystem::remove(path_);
+        if (c.exists) WriteFileBytes(path_, c.before);
+        TAppendResult result = AppendResultsRecord(path_, record_);
+        EXPECT_TRUE(result.Ok) << c.name << ": " << result.Message;
+        EXPECT_EQ(ReadFileBytes(path_), c.before + record_) << c.name;
+    }
+}
+
+TEST_F(AppendResultsRecordTest, RunsFollowOneAnother) {
+    ASSERT_TRUE(AppendResultsRecord(path_, "first\r\n").Ok);
+    ASSERT_TRUE(AppendResultsRecord(path_, "second\r\n").Ok);
+    ASSERT_TRUE(AppendResultsRecord(path_, "").Ok);
+    EXPECT_EQ(ReadFileBytes(path_), "first\r\nsecond\r\n");
+}
+
+TEST_F(AppendResultsRecordTest, FailuresNameTheFileAndTheReason) {
+    struct Case {
+        const char* name;
+        TPath path;
+        int error;
+    };
+    std::filesystem::create_directory(dir_ / "folder");
+    const Case cases[] = {
+        {"missing folder", dir_ / "missing" / "Results.txt", ENOENT},
+        {"a folder in the way", dir_ / "folder", EISDIR},
+    };
+    for (const Case& c : cases) {
+        TAppendResult result = AppendResultsRecord(c.path, record_);
+        EXPECT_FALSE(result.Ok) << c.name;
+        EXPECT_EQ(result.ErrorCode, c.error) << c.name;
+        EXPECT_NE(result.Message.find(c.path.string()), std::string::npos) << c.name << ": " << result.Message;
+        EXPECT_NE(result.Message.find(std::strerror(c.error)), std::string::npos) << c.name << ": " << result.Message;
+    }
+    EXPECT_FALSE(PathExists(dir_ / "missing"));
+    EXPECT_TRUE(std::filesystem::is_directory(dir_ / "folder"));
+}
+
+TEST_F(AppendResultsRecordTest, AFileThatCannotBeOpenedIsReportedAndLeftAlone) {
+    // A folder where the file should be cannot be opened for writing, by root either.
+    std::filesystem::create_directories(path_);
+    TAppendResult result = AppendResultsRecord(path_, record_);
+    EXPECT_FALSE(result.Ok);
+    EXPECT_EQ(result.ErrorCode, EISDIR);
+    EXPECT_NE(result.Message.find(std::strerror(EISDIR)), std::string::npos) << result.Message;
+    EXPECT_TRUE(std::filesystem::is_directory(path_));
+}
+
+TEST_F(AppendResultsRecordTest, FailedWriteReportsTheReason) {
+    if (!PathExists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    TAppendResult result = AppendResultsRecord("/dev/full", record_);
+    EXPECT_FALSE(result.Ok);
+    EXPECT_EQ(result.ErrorCode, ENOSPC);
+    EXPECT_NE(result.Message.find(std::strerror(ENOSPC)), std::string::npos) << result.Message;
+}
+
+TEST_F(AppendResultsRecordTest, HalfWrittenRecordIsTakenBack) {
+    // A file-size limit lets the write get part of the way and then fail.
+    WriteFileBytes(path_, "old\r\n");
+    rlimit saved;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit limited = saved;
+    limited.rlim_cur = 8;
+    void (*savedHandler)(int) = signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    TAppendResult result = AppendResultsRecord(path_, record_);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    signal(SIGXFSZ, savedHandler);
+    EXPECT_FALSE(result.Ok);
+    EXPECT_EQ(result.ErrorCode, EFBIG);
+    EXPECT_EQ(ReadFileBytes(path_), "old\r\n");
+}
+
+TSystemError FakeSystemError() { return TSystemError{1234, "device on fire"}; }
+
+TEST_F(AppendResultsRecordTest, ErrorReaderCanBeReplaced) {
+    SetSystemErrorReader(&FakeSystemError);
+    TAppendResult result = AppendResultsRecord(dir_ / "missing" / "Results.txt", record_);
+    SetSystemErrorReader(nullptr);
+    EXPECT_FALSE(result.Ok);
+    EXPECT_EQ(result.ErrorCode, 1234);
+    EXPECT_NE(result.Message.find("device on fire"), std::string::npos) << result.Message;
+
+    result = AppendResultsRecord(dir_ / "missing" / "Results.txt", record_);
+    EXPECT_EQ(result.ErrorCode, ENOENT);
+}
+
+}  // namespace
