@@ -142,6 +142,7 @@ bool TZipTest::LoadQuestionFile(const TPath& path, TTestQuestion& question) {
 void TZipTest::LoadQuestion(int32_t n, TTestQuestion& question) {
     EnsureTempDir();
     LastError = kZipTestOk;
+    QuestionDamaged = false;
     if (n < 0 || n > QuestionCount() - 1) {
         LastError = kZipTestOutOfRange;
         return;
@@ -155,6 +156,7 @@ void TZipTest::LoadQuestion(int32_t n, TTestQuestion& question) {
         }
     } catch (...) {
         if (LastError == kZipTestOk) LastError = kZipTestNotExtracted;
+        QuestionDamaged = true;
         return;
     }
     const TPath file = InFolder(TempDir, name);

@@ -39,6 +39,9 @@ public:
     std::vector<std::string> QuestionFiles;
     TZipArchive Zip;
     uint8_t LastError = kZipTestOk;
+    // The last LoadQuestion met a damaged entry (an archive error, not just a missing entry):
+    // what it loaded cannot be trusted.
+    bool QuestionDamaged = false;
     TPath TempDir;  // ends in a separator; empty when it could not be created
     std::function<void(int32_t percent)> OnProgress;
     // Lets pending window messages run before the work folder is removed, so that viewers

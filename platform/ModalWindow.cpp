@@ -4,6 +4,7 @@
 
 int TModalWindow::ShowModal(HWND owner) {
     modalResult_ = 0;
+    focus_ = nullptr;
     HWND self = Handle();
     if (self == nullptr) return IDCANCEL;
     const bool ownerWasEnabled = owner != nullptr && IsWindowEnabled(owner);
@@ -52,6 +53,17 @@ LRESULT TModalWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
     if (message == WM_CLOSE) {
         SetModalResult(IDCANCEL);
         return 0;
+    }
+    if (message == WM_ACTIVATE) {
+        // As a dialog does: the control that had the keyboard gets it back when the window is
+        // active again (after a message box, say).
+        if (LOWORD(wParam) == WA_INACTIVE) {
+            HWND focus = GetFocus();
+            if (focus != nullptr && IsChild(Handle(), focus)) focus_ = focus;
+        } else if (focus_ != nullptr && IsWindow(focus_) && IsChild(Handle(), focus_)) {
+            SetFocus(focus_);
+            return 0;
+        }
     }
     return TWindow::HandleMessage(message, wParam, lParam);
 }

@@ -22,4 +22,5 @@ protected:
 
 private:
     int modalResult_ = 0;
+    HWND focus_ = nullptr;
 };

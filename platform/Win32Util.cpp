@@ -36,6 +36,47 @@ void ProcessMessages() {
     }
 }
 
+bool ProcessMessages(const std::function<bool(MSG&)>& filter) {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            PostQuitMessage(static_cast<int>(msg.wParam));
+            return false;
+        }
+        if (filter && filter(msg)) continue;
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    return true;
+}
+
+void WaitForMessages(DWORD milliseconds) {
+    // MWMO_INPUTAVAILABLE: input that arrived while we were busy wakes us too.
+    MsgWaitForMultipleObjectsEx(0, nullptr, milliseconds, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+}
+
+std::wstring WindowTextW(HWND hwnd) {
+    int length = GetWindowTextLengthW(hwnd);
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    length = GetWindowTextW(hwnd, &text[0], length + 1);
+    text.resize(static_cast<size_t>(length < 0 ? 0 : length));
+    return text;
+}
+
+std::string WindowText1251(HWND hwnd) { return WideToCp1251(WindowTextW(hwnd)); }
+
+void SetWindowText1251(HWND hwnd, const std::string& cp1251) { SetWindowTextW(hwnd, Wide(cp1251).c_str()); }
+
+SIZE TextExtent(HWND control, const std::wstring& text) {
+    SIZE size = {0, 0};
+    HDC dc = GetDC(control);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    SelectObject(dc, old);
+    ReleaseDC(control, dc);
+    return size;
+}
+
 int ShowMessage(HWND owner, const std::wstring& text, const std::wstring& caption, UINT flags) {
     return MessageBoxW(owner, text.c_str(), caption.c_str(), flags);
 }

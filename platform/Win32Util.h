@@ -16,6 +16,18 @@ const std::wstring& ApplicationTitle();
 
 // Lets the pending messages of this thread run, as a busy step does between its parts.
 void ProcessMessages();
+// The same with a look at every message first: a filter that returns true has dealt with it.
+// False when the program is quitting (the quit message stays posted for the outer loops).
+bool ProcessMessages(const std::function<bool(MSG&)>& filter);
+// Sleeps until input, a timer or another message arrives, at most `milliseconds`.
+void WaitForMessages(DWORD milliseconds);
+
+// Text of a window or control, wide and as cp1251.
+std::wstring WindowTextW(HWND hwnd);
+std::string WindowText1251(HWND hwnd);
+void SetWindowText1251(HWND hwnd, const std::string& cp1251);
+// Size of a text in the control's font.
+SIZE TextExtent(HWND control, const std::wstring& text);
 
 // Modal message box owned by `owner`; returns the button pressed.
 int ShowMessage(HWND owner, const std::wstring& text, const std::wstring& caption, UINT flags);

@@ -1,16 +1,76 @@
 #include "run/MainFormUnit.h"
 
+#include <commctrl.h>
+#include <windowsx.h>
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "answers/AnswersFormUnit.h"
+#include "model/Codepage.h"
 #include "model/FileUtils.h"
 #include "model/TextUtils.h"
 #include "platform/Win32Util.h"
+#include "windows/LoginFormUnit.h"
+#include "windows/ResultFormUnit.h"
 
 const wchar_t kMainCaption[] = L"Проведение тестирования";
 const wchar_t kInfoCaption[] = L"Информация теста ...";
 const wchar_t kErrorCaption[] = L"Ошибка!";
+const wchar_t kInterruptQuestion[] = L"Вы действительно хотите прервать текущий тест?";
+const wchar_t kAttentionCaption[] = L"Внимание!";
 
 namespace {
+
 constexpr wchar_t kMainClass[] = L"TfMain";
+
+enum : UINT_PTR { kTimerAnimation = 1, kTimerLimit = 2, kTimerGlobalTime = 3 };
+enum : int { kIdSkip = 101, kIdInterrupt = 102 };
+
+// pnlQuestion: border 10 inside a bevel of one pixel on either side.
+constexpr int kQuestionInset = 12;
+constexpr COLORREF kNavy = RGB(0, 0, 128);
+
+// The run's own steps met something they cannot go on with (a damaged archive entry).
+class ERunStepFailed : public std::runtime_error {
+public:
+    ERunStepFailed() : std::runtime_error("run step failed") {}
+};
+
+std::string LocalTimeText() {
+    wchar_t buffer[80];
+    // No flags and no format: the user's long time format, as the clock shows it.
+    int n = GetTimeFormatW(LOCALE_USER_DEFAULT, 0, nullptr, nullptr, buffer, 80);
+    return n > 1 ? WideToCp1251(std::wstring(buffer, static_cast<size_t>(n - 1))) : std::string();
 }
+
+HFONT MessageFont() {
+    NONCLIENTMETRICSW metrics = {};
+    metrics.cbSize = sizeof(metrics);
+    SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
+    return CreateFontIndirectW(&metrics.lfMessageFont);
+}
+
+int PointsToHeight(int points) {
+    HDC dc = GetDC(nullptr);
+    int height = -MulDiv(points, GetDeviceCaps(dc, LOGPIXELSY), 72);
+    ReleaseDC(nullptr, dc);
+    return height;
+}
+
+// A control's rectangle in its parent's client area.
+RECT ChildRectIn(HWND control) {
+    RECT rc;
+    GetWindowRect(control, &rc);
+    MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&rc), 2);
+    return rc;
+}
+
+void MoveWindowTo(HWND window, int left, int top) {
+    SetWindowPos(window, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+}  // namespace
 
 std::wstring CannotReadTestMessage(const TPath& archiveFile) {
     std::wstring path;
@@ -22,41 +82,623 @@ std::wstring CannotReadTestMessage(const TPath& archiveFile) {
     return L"Не удается прочитать тест \"" + path + L"\"";
 }
 
-TfMain::TfMain(const TPayloadInfo& settings) : settings_(settings) {}
+TfMain::TfMain(const TPayloadInfo& settings)
+    : Log(LocalTimeText),
+      tmrAnimation(kTimerAnimation, 10),
+      tmrLimit(kTimerLimit, 1000),
+      tmrGlobalTime(kTimerGlobalTime, 1000),
+      settings_(settings) {}
 
 TfMain::~TfMain() {
+    SetApplicationExceptionHandler(nullptr);
+    tmrAnimation.SetEnabled(false);
+    tmrLimit.SetEnabled(false);
+    tmrGlobalTime.SetEnabled(false);
+    Result.reset();
+    Answers.reset();
     // The work folder goes with the archive object; viewers must let go of its files first.
     Destroy();
     Test.reset();
+    for (HGDIOBJ object : {static_cast<HGDIOBJ>(font_), static_cast<HGDIOBJ>(questionFont_),
+                           static_cast<HGDIOBJ>(waitFont_), static_cast<HGDIOBJ>(faceBrush_)}) {
+        if (object != nullptr) DeleteObject(object);
+    }
+}
+
+int TfMain::ClientWidth() const {
+    RECT rc;
+    GetClientRect(Handle(), &rc);
+    return rc.right;
+}
+
+int TfMain::ClientHeight() const {
+    RECT rc;
+    GetClientRect(Handle(), &rc);
+    return rc.bottom;
+}
+
+RECT TfMain::ChildRect(HWND window) const {
+    RECT rc;
+    GetWindowRect(window, &rc);
+    MapWindowPoints(nullptr, Handle(), reinterpret_cast<POINT*>(&rc), 2);
+    return rc;
 }
 
 bool TfMain::Create() {
     Test = std::make_unique<TZipTest>();
-    Test->SetTempBase(GetTempFolder());
+    TPath temp = GetTempFolder();
+    Test->SetTempBase(temp.empty() ? TPath(L"C:\\") : temp);
+    Test->ShowProgress = true;
     Test->ClearBeforeLoad = true;
-    Test->OnBeforeRemoveFolder = ProcessMessages;
+    Test->OnBeforeRemoveFolder = [] { ProcessMessages(); };
     Test->Zip.OnMessage = [](const std::string& text, const std::string& caption) {
         MessageBoxW(nullptr, Wide(text).c_str(), Wide(caption).c_str(), MB_OK | MB_ICONERROR);
     };
+    SetApplicationExceptionHandler([this] { StopMedia(); });
+
     RegisterWindowClass(kMainClass, 0, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
-    return CreateHandle(0, kMainClass, kMainCaption, WS_POPUP | WS_CLIPCHILDREN, 0, 0,
-                        GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), nullptr);
+    if (!CreateHandle(WS_EX_CONTROLPARENT, kMainClass, kMainCaption, WS_POPUP | WS_CLIPCHILDREN, 0, 0,
+                      GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), nullptr)) {
+        return false;
+    }
+    font_ = MessageFont();
+    faceBrush_ = CreateSolidBrush(GetSysColor(COLOR_BTNFACE));
+    const int width = ClientWidth(), height = ClientHeight();
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+
+    LOGFONTW wait = {};
+    wait.lfHeight = PointsToHeight(14);
+    wait.lfWeight = FW_BOLD;
+    wait.lfCharSet = RUSSIAN_CHARSET;
+    wcscpy(wait.lfFaceName, L"Arial");
+    waitFont_ = CreateFontIndirectW(&wait);
+    lbWaitPlease = CreateWindowExW(0, L"STATIC", L"Подождите ...", WS_CHILD | SS_CENTER | SS_NOPREFIX,
+                                   (width - 240) / 2, height / 2 - 14, 240, 28, Handle(), nullptr, instance, nullptr);
+    SendMessageW(lbWaitPlease, WM_SETFONT, reinterpret_cast<WPARAM>(waitFont_), FALSE);
+
+    // Step 2: the question panel at the top left, out of sight until a question slides in.
+    const int panelWidth = width * 50 / 100;
+    QuestionPanelMinHeight = height * 30 / 100 - 20;
+    pnlQuestion.Create(Handle(), -panelWidth, 10, panelWidth, QuestionPanelMinHeight, L"");
+    pnlQuestion.SetBevel(TPanel::TBevel::Lowered);
+    pnlQuestion.Hide();
+    lbQuestion = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, kQuestionInset,
+                                 kQuestionInset, panelWidth - 2 * kQuestionInset, 20, pnlQuestion.Handle(), nullptr,
+                                 instance, nullptr);
+
+    // Step 4: the answers window.
+    Answers = std::make_unique<TfAnswers>(Outcome);
+    Answers->Create(Handle());
+    Answers->SetFontSize(settings_.AnswerFontSize);
+
+    // Step 5.
+    LOGFONTW question = {};
+    question.lfHeight = PointsToHeight(settings_.QuestionFontSize);
+    question.lfCharSet = RUSSIAN_CHARSET;
+    wcscpy(question.lfFaceName, L"Times New Roman");
+    questionFont_ = CreateFontIndirectW(&question);
+    SendMessageW(lbQuestion, WM_SETFONT, reinterpret_cast<WPARAM>(questionFont_), FALSE);
+
+    // Step 7: the result window.
+    Result = std::make_unique<TfResult>();
+    Result->Create(Handle());
+    Result->SetOtherInfoCaption(settings_.ExtraFieldCaption);
+    Result->LogText = [this] { return Log.Text(); };
+
+    CreateInfoBox();
+
+    // Step 8.
+    EffectSteps_ = settings_.EffectSteps;
+    ShowWindow(lbMark, settings_.ShowMark ? SW_SHOW : SW_HIDE);
+
+    tmrAnimation.SetOwner(Handle());
+    tmrLimit.SetOwner(Handle());
+    tmrGlobalTime.SetOwner(Handle());
+    tmrLimit.Tag = -1;
+    tmrLimit.SetEnabled(true);
+    tmrGlobalTime.SetEnabled(true);
+    return true;
 }
+
+void TfMain::CreateInfoBox() {
+    const int width = ClientWidth() - 20;
+    gbxInfo.Create(Handle(), 10, ClientHeight(), width, kInfoHeight, L"Информация текущего теста", font_);
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    auto make = [&](const wchar_t* cls, const wchar_t* text, DWORD style, int x, int y, int w, int h, int id) {
+        HWND hwnd = CreateWindowExW(0, cls, text, WS_CHILD | WS_VISIBLE | style, x, y, w, h, gbxInfo.Handle(),
+                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
+        SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+        return hwnd;
+    };
+    const DWORD label = SS_LEFT | SS_NOPREFIX;
+    const int centre = width / 2;
+    const int right = width - 16;
+    lbFIO_ = make(L"STATIC", L"", label, 16, 28, 10, 18, 0);
+    lbOtherInfo_ = make(L"STATIC", L"", label, 16, 56, 10, 18, 0);
+    lbFIO = make(L"STATIC", L"", label, 40, 28, centre - 180, 18, 0);
+    lbOtherInfo = make(L"STATIC", L"", label, 40, 56, centre - 180, 18, 0);
+    lbQuestionsCount = make(L"STATIC", L"", SS_CENTER | SS_NOPREFIX, centre - 110, 28, 220, 18, 0);
+    lbMark = make(L"STATIC", L"", SS_CENTER | SS_NOPREFIX, centre - 110, 56, 220, 18, 0);
+    lbTimeLimit = make(L"STATIC", L"Ограничение по времени", label, right - 356, 24, 200, 18, 0);
+    prbTimeLimit = make(PROGRESS_CLASSW, L"", 0, right - 356, 48, 200, 20, 0);
+    btnSkip = make(L"BUTTON", L"Пропустить", BS_PUSHBUTTON | BS_FLAT, right - 140, 20, 140, 30, kIdSkip);
+    btnInterrupt = make(L"BUTTON", L"Прервать", BS_PUSHBUTTON | BS_FLAT, right - 140, 54, 140, 30, kIdInterrupt);
+    SendMessageW(prbTimeLimit, PBM_SETRANGE32, 0, prbMax_);
+    EnableWindow(lbTimeLimit, FALSE);
+}
+
+// ---- The program's run ----
 
 void TfMain::RunTestLoop() {
     if (!NormalizeSpaces(settings_.InfoText).empty()) {
         ShowMessage(Handle(), Wide(DecodeLineBreaks(settings_.InfoText)), kInfoCaption, MB_OK | MB_ICONINFORMATION);
     }
-    RunTest(settings_.ArchiveFile);
+    TfLogin login;
+    login.Create(Handle());
+    Login = &login;
+    while (!quitting_ && login.Execute(settings_.ExtraFieldCaption)) {
+        // A test that cannot be read brings the registration back with the fields as typed.
+        if (!RunTest(settings_.ArchiveFile)) continue;
+        login.ClearFields();
+        if (!Result->ShowAndRecord()) break;
+    }
+    Login = nullptr;
 }
 
 bool TfMain::RunTest(const TPath& archiveFile) {
+    // A whole-test limit that ran out after the last run must not end this one.
+    Outcome = qoNone;
+    try {
+        return RunTestSteps(archiveFile);
+    } catch (...) {
+        AbandonRun();
+        ShowMessage(Handle(), CannotReadTestMessage(archiveFile), kErrorCaption, MB_OK | MB_ICONERROR);
+        return false;
+    }
+}
+
+bool TfMain::RunTestSteps(const TPath& archiveFile) {
     if (!Test->OpenTest(archiveFile, settings_.PasswordTail)) {
         ShowMessage(Handle(), CannotReadTestMessage(archiveFile), kErrorCaption, MB_OK | MB_ICONERROR);
         return false;
     }
-    // The questions are asked here once the run's windows are there.
+    ShowWait();
+
+    LimitSeconds = settings_.LimitSeconds;
+    LimitWholeTest = settings_.LimitWholeTest;
+    NoLimitForInput = settings_.NoLimitForInput;
+    QuestionsPerTest = std::min(settings_.QuestionsPerTest, Test->QuestionCount());
+    SequentialOrder = settings_.SequentialOrder;
+    KeepAnswerOrder = settings_.KeepAnswerOrder;
+    ShowRightAnswer = settings_.ShowRightAnswer;
+    SkipsAllowed = settings_.SkipsAllowed;
+
+    SkipCounter.Start(SkipsAllowed, QuestionsPerTest);
+    SyncSkipButton();
+    Score.ResetScore(settings_.MaxScore);
+    FillInfo();
+    tmrGlobalTime.Tag = 0;
+    if (LimitSeconds < 1) {
+        WholeTestLimitActive = false;
+    } else {
+        WholeTestLimitActive = LimitWholeTest;
+        if (WholeTestLimitActive) SetTimeLimit(LimitSeconds);
+    }
+    Test->ExtractAttachments = true;
+    SlideInfoIn();
+    Log.LogRunStart();
+    BuildQuestionOrder();
+
+    for (int32_t index = NextQuestion(); index != -1; index = NextQuestion()) {
+        const TQuestionOutcome outcome = AskQuestion(index);
+        ShowWait();
+        Test->WriteLastQuest(index);
+        if (outcome == qoAnswered || outcome == qoQuestionTimeOut) {
+            SetQuestionState(index, qsAnswered);
+            const long double ratio = Answers->GetScore();
+            const int32_t mark = Score.AddMark(ratio, AnsweredCount());
+            SetWindowText1251(lbMark, MarkText(mark));
+            if (outcome == qoQuestionTimeOut) Log.LogQuestionTimeOut();
+            Log.LogAnswer(Answers->GetAnswerText(), mark);
+        } else if (outcome == qoSkipped) {
+            Log.LogSkipped();
+            SetQuestionState(index, qsSkipped);
+        } else if (outcome == qoInterrupted) {
+            Log.LogInterrupted();
+            Result->SetInterrupted(true);
+            break;
+        } else if (outcome == qoTestTimeOut) {
+            Log.LogTestTimeOut();
+            break;
+        }
+    }
+
+    HideWait();
+    SlideInfoOut();
+    Test->ExtractAttachments = false;
+    Result->SetMark(Score.Mark());
+    Result->SetTestTime(tmrGlobalTime.Tag);
     return true;
+}
+
+void TfMain::AbandonRun() {
+    // Whatever the run had on screen goes; the registration comes back over an empty stage.
+    tmrAnimation.SetEnabled(false);
+    slideWindow_ = nullptr;
+    if (!WholeTestLimitActive || tmrLimit.Tag > 0) SetTimeLimit(-1);
+    WholeTestLimitActive = false;
+    StopMediaAndForget();
+    HideWait();
+    gbxInfo.Hide();
+    pnlQuestion.Hide();
+    if (Answers) Answers->Hide();
+    if (Test) Test->ExtractAttachments = false;
+    Outcome = qoNone;
+}
+
+void TfMain::FillInfo() {
+    const std::string fio = Login != nullptr ? Login->FIO() : std::string();
+    const std::string otherInfo = Login != nullptr ? Login->OtherInfo() : std::string();
+    const std::string fioCaption = Login != nullptr ? Login->FIOCaption() : std::string();
+    const std::string otherCaption = Login != nullptr ? Login->OtherInfoCaption() : settings_.ExtraFieldCaption;
+    Result->SetFIO(fio);
+    Result->SetOtherInfo(otherInfo);
+    Result->SetTestName(Test->GetComment());
+    Result->SetInterrupted(false);
+
+    SetWindowText1251(lbFIO_, fioCaption);
+    SetWindowText1251(lbOtherInfo_, otherCaption);
+    SetWindowText1251(lbFIO, fio);
+    SetWindowText1251(lbOtherInfo, otherInfo);
+    // The captions size themselves to their text; the values start right after the longer one.
+    const RECT fioRect = ChildRectIn(lbFIO_);
+    const int fioWidth = TextExtent(lbFIO_, Wide(fioCaption)).cx;
+    const int otherWidth = TextExtent(lbOtherInfo_, Wide(otherCaption)).cx;
+    SetWindowPos(lbFIO_, nullptr, 0, 0, fioWidth, fioRect.bottom - fioRect.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(lbOtherInfo_, nullptr, 0, 0, otherWidth, fioRect.bottom - fioRect.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    const int left = std::max(fioWidth, otherWidth) + fioRect.left + 10;
+    const RECT valueRect = ChildRectIn(lbFIO);
+    const RECT otherRect = ChildRectIn(lbOtherInfo);
+    const RECT countRect = ChildRectIn(lbQuestionsCount);
+    const int valueWidth = std::max(10, static_cast<int>(countRect.left) - 10 - left);
+    SetWindowPos(lbFIO, nullptr, left, valueRect.top, valueWidth, valueRect.bottom - valueRect.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(lbOtherInfo, nullptr, left, otherRect.top, valueWidth, otherRect.bottom - otherRect.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowText1251(lbMark, NoMarkText());
+    InvalidateRect(gbxInfo.Handle(), nullptr, TRUE);
+}
+
+void TfMain::BuildQuestionOrder() {
+    const int32_t lastQuest = Test->ReadLastQuest();
+    QuestionOrder.BuildQuestionOrder(QuestionsPerTest, Test->QuestionCount(), SequentialOrder, lastQuest);
+}
+
+int32_t TfMain::NextQuestion() {
+    const TNextQuestion next = QuestionOrder.NextQuestion();
+    if (next.DisableSkip) {
+        SkipCounter.Enabled = false;
+        SyncSkipButton();
+    }
+    return next.Index;
+}
+
+void TfMain::SyncSkipButton() {
+    if (btnSkip != nullptr) EnableWindow(btnSkip, SkipCounter.Enabled ? TRUE : FALSE);
+}
+
+TQuestionOutcome TfMain::AskQuestion(int32_t index) {
+    SetWindowText1251(lbQuestionsCount, QuestionsCountText(AnsweredCount() + 1, QuestionsPerTest));
+    Question = TTestQuestion();
+    Test->LoadQuestion(index, Question);
+    // A damaged entry would show as an empty question and be judged as one: the run cannot
+    // go on honestly.
+    if (Test->QuestionDamaged) throw ERunStepFailed();
+    Score.SetCurrentPriority(Question.Priority);
+    Log.LogQuestion(Question);
+    ShowQuestionText(Question.Text);
+    Answers->LoadAnswers(Question.Answers, !KeepAnswerOrder, Question.AnswerMode);
+    HideWait();
+
+    // A whole-test limit that ran out between two questions ends the run here.
+    if (!(WholeTestLimitActive && Outcome == qoTestTimeOut)) Outcome = qoNone;
+    SlideQuestionIn();
+    if (!WholeTestLimitActive) {
+        SetTimeLimit(QuestionTimeLimit(LimitSeconds, NoLimitForInput, Question.AnswerMode, Question.TimeLimit));
+    }
+    ++QuestionsShown;
+    WaitUntil([this] { return Outcome != qoNone; });
+    if (!WholeTestLimitActive) SetTimeLimit(0);
+    StopMediaAndForget();
+    SlideQuestionOut();
+
+    const auto outcome = static_cast<TQuestionOutcome>(Outcome);
+    if ((outcome == qoAnswered || outcome == qoQuestionTimeOut) && ShowRightAnswer != 0) {
+        ShowRightAnswerWindow(Answers->GetScore());
+    }
+    return outcome;
+}
+
+void TfMain::ShowRightAnswerWindow(long double) {
+    // The verdict and the right answer get a window of their own together with the answer
+    // panels; until then the run goes straight on.
+}
+
+void TfMain::ShowQuestionText(const std::string& text) {
+    ShowWindow(lbQuestion, SW_SHOW);
+    const std::wstring caption = Wide(DecodeLineBreaks(text));
+    SetWindowTextW(lbQuestion, caption.c_str());
+    const RECT panel = ChildRect(pnlQuestion.Handle());
+    const int width = std::max(1, static_cast<int>(panel.right - panel.left) - 2 * kQuestionInset);
+    RECT calc = {0, 0, width, 0};
+    HDC dc = GetDC(lbQuestion);
+    HGDIOBJ old = SelectObject(dc, questionFont_);
+    DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &calc,
+              DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX);
+    SelectObject(dc, old);
+    ReleaseDC(lbQuestion, dc);
+    const int height = calc.bottom - calc.top;
+    SetWindowPos(lbQuestion, nullptr, kQuestionInset, kQuestionInset, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(pnlQuestion.Handle(), nullptr, 0, 0, panel.right - panel.left,
+                 std::max(QuestionPanelMinHeight, height + 2 * kQuestionInset),
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    InvalidateRect(pnlQuestion.Handle(), nullptr, TRUE);
+}
+
+void TfMain::ShowWait() {
+    ShowWindow(lbWaitPlease, SW_SHOW);
+    UpdateWindow(lbWaitPlease);
+    ProcessPending();
+}
+
+void TfMain::HideWait() { ShowWindow(lbWaitPlease, SW_HIDE); }
+
+// ---- Buttons, keys, wheel ----
+
+void TfMain::SetAnswered() {
+    if (Outcome == qoNone) Outcome = qoAnswered;
+}
+
+void TfMain::btnSkipClick() {
+    // A click that reaches a greyed button (a message sent to it directly) is no skip.
+    if (!SkipCounter.Enabled) return;
+    SkipCounter.Skip();
+    SyncSkipButton();
+    Outcome = qoSkipped;
+}
+
+void TfMain::btnInterruptClick() {
+    if (ShowMessage(Handle(), kInterruptQuestion, kAttentionCaption, MB_OKCANCEL | MB_ICONQUESTION) == IDOK) {
+        Outcome = qoInterrupted;
+    }
+}
+
+void TfMain::FormKeyDown(WPARAM key) {
+    if (key == VK_ESCAPE) {
+        btnInterruptClick();
+        return;
+    }
+    if ((key != VK_UP && key != VK_DOWN) || !Answers || Answers->InputVisible()) return;
+    HWND bar = Answers->scbVert;
+    if (bar == nullptr) return;
+    SCROLLINFO info = {};
+    info.cbSize = sizeof(info);
+    info.fMask = SIF_ALL;
+    GetScrollInfo(bar, SB_CTL, &info);
+    constexpr int kSmallChange = 2;
+    const int position = key == VK_UP ? std::max(info.nMin, info.nPos - kSmallChange)
+                                      : std::min(info.nMax, info.nPos + kSmallChange);
+    SetScrollPos(bar, SB_CTL, position, TRUE);
+    Answers->scbVertChange();
+}
+
+void TfMain::FormMouseWheel(int delta, POINT screen) {
+    if (!Answers || Answers->Handle() == nullptr || Answers->scbVert == nullptr) return;
+    RECT rc;
+    GetWindowRect(Answers->Handle(), &rc);
+    if (!(rc.left < screen.x && screen.x < rc.right && rc.top < screen.y && screen.y < rc.bottom)) return;
+    if (!IsWindowEnabled(Answers->scbVert)) return;
+    const int direction = delta > 0 ? 1 : (delta < 0 ? -1 : 0);
+    SCROLLINFO info = {};
+    info.cbSize = sizeof(info);
+    info.fMask = SIF_ALL;
+    GetScrollInfo(Answers->scbVert, SB_CTL, &info);
+    const int position = std::min(info.nPos - 10 * direction, info.nMax - static_cast<int>(info.nPage) + 1);
+    SetScrollPos(Answers->scbVert, SB_CTL, position, TRUE);
+    Answers->scbVertChange();
+}
+
+// ---- Timers ----
+
+void TfMain::SetTimeLimit(int32_t n) {
+    tmrLimit.Tag = n;
+    prbMax_ = std::max(0, n);
+    SendMessageW(prbTimeLimit, PBM_SETRANGE32, 0, prbMax_);
+    EnableWindow(lbTimeLimit, n > 0 ? TRUE : FALSE);
+}
+
+void TfMain::tmrLimitTimer() {
+    if (tmrLimit.Tag < 0) return;
+    const bool expired = CountdownTick(tmrLimit.Tag);
+    SendMessageW(prbTimeLimit, PBM_SETPOS, static_cast<WPARAM>(prbMax_ - tmrLimit.Tag), 0);
+    if (expired) Outcome = WholeTestLimitActive ? qoTestTimeOut : qoQuestionTimeOut;
+}
+
+void TfMain::tmrGlobalTimeTimer() { ++tmrGlobalTime.Tag; }
+
+void TfMain::OnTimer(UINT_PTR id) {
+    switch (id) {
+    case kTimerAnimation:
+        OnAnimationTimer();
+        break;
+    case kTimerLimit:
+        tmrLimitTimer();
+        break;
+    case kTimerGlobalTime:
+        tmrGlobalTimeTimer();
+        break;
+    }
+}
+
+// ---- Slides ----
+
+void TfMain::SlideWindow(HWND window, int32_t left, int32_t top, int32_t width, int32_t height, uint16_t steps) {
+    // One slide at a time: a slide asked for during another waits for it to end.
+    WaitUntil([this] { return !tmrAnimation.Enabled(); });
+    const RECT rc = ChildRect(window);
+    const TSlideRect from = {rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top};
+    if (steps == 0) {
+        // No steps: the window is simply put where it is going.
+        SetWindowPos(window, nullptr, left, top, width == -1 ? from.Width : width,
+                     height == -1 ? from.Height : height, SWP_NOZORDER | SWP_NOACTIVATE);
+        return;
+    }
+    slide_.Start(from, left, top, width, height, steps);
+    slideWindow_ = window;
+    tmrAnimation.SetEnabled(true);
+    WaitUntil([this] { return !tmrAnimation.Enabled(); });
+}
+
+void TfMain::OnAnimationTimer() {
+    if (slideWindow_ == nullptr || !slide_.Running()) {
+        tmrAnimation.SetEnabled(false);
+        return;
+    }
+    const TSlideRect rc = slide_.Tick();
+    ++AnimationTicks;
+    SetWindowPos(slideWindow_, nullptr, rc.Left, rc.Top, rc.Width, rc.Height, SWP_NOZORDER | SWP_NOACTIVATE);
+    if (!slide_.Running()) {
+        tmrAnimation.SetEnabled(false);
+        slideWindow_ = nullptr;
+    }
+}
+
+void TfMain::SlideInfoIn() {
+    const RECT rc = ChildRect(gbxInfo.Handle());
+    MoveWindowTo(gbxInfo.Handle(), rc.left, ClientHeight());
+    gbxInfo.Show();
+    SlideWindow(gbxInfo.Handle(), rc.left, ClientHeight() - kInfoHeight, -1, -1, FullSteps());
+}
+
+void TfMain::SlideInfoOut() {
+    const RECT rc = ChildRect(gbxInfo.Handle());
+    MoveWindowTo(gbxInfo.Handle(), rc.left, ClientHeight() - kInfoHeight);
+    SlideWindow(gbxInfo.Handle(), rc.left, ClientHeight(), -1, -1, FullSteps());
+    gbxInfo.Hide();
+}
+
+void TfMain::SlideQuestionIn() {
+    RECT rc = ChildRect(pnlQuestion.Handle());
+    const int panelWidth = rc.right - rc.left;
+    MoveWindowTo(pnlQuestion.Handle(), -panelWidth, rc.top);
+    pnlQuestion.Show();
+    SlideWindow(pnlQuestion.Handle(), 10, rc.top, -1, -1, FullSteps());
+
+    HWND answers = Answers->Handle();
+    rc = ChildRect(answers);
+    MoveWindowTo(answers, ClientWidth(), rc.top);
+    Answers->Show();
+    Answers->FormResize();
+    RECT client;
+    GetClientRect(answers, &client);
+    const int mainHeight = ClientHeight();
+    const int windowHeight = rc.bottom - rc.top;
+    const int clientHeight = std::min(
+        mainHeight + static_cast<int>(client.bottom) - RoundToInt32(mainHeight * 30.0L / 100) - kInfoHeight - windowHeight - 10,
+        Answers->ContentHeight() + Answers->ControlHeight());
+    SetWindowPos(answers, nullptr, 0, 0, rc.right - rc.left, windowHeight - client.bottom + clientHeight,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    rc = ChildRect(answers);
+    SlideWindow(answers, ClientWidth() - (rc.right - rc.left) - 10, rc.top, -1, -1, HalfSlideSteps());
+    if (Answers->InputVisible()) {
+        SetFocus(Answers->mmInputAnswer);
+    } else {
+        // A control that lost the focus by being disabled or hidden leaves nobody to take keys
+        // (they would arrive as system keys): the stage takes them.
+        HWND focus = GetFocus();
+        if (focus == nullptr || !IsWindowVisible(focus) || !IsWindowEnabled(focus)) SetFocus(Handle());
+    }
+}
+
+void TfMain::SlideQuestionOut() {
+    RECT rc = ChildRect(pnlQuestion.Handle());
+    MoveWindowTo(pnlQuestion.Handle(), 10, rc.top);
+    SlideWindow(pnlQuestion.Handle(), -(rc.right - rc.left), rc.top, -1, -1, FullSteps());
+    pnlQuestion.Hide();
+    AttachPending = false;
+    rc = ChildRect(Answers->Handle());
+    SlideWindow(Answers->Handle(), ClientWidth(), rc.top, -1, -1, FullSteps());
+}
+
+void TfMain::SlidePopupIn(HWND popup) {
+    const RECT rc = ChildRect(popup);
+    const int width = rc.right - rc.left, height = rc.bottom - rc.top;
+    const int left = ClientWidth() - width - 10;
+    MoveWindowTo(popup, left, -height);
+    ShowWindow(popup, SW_SHOWNOACTIVATE);
+    SlideWindow(popup, left, 10, -1, -1, HalfSlideSteps());
+}
+
+void TfMain::SlidePopupOut(HWND popup) {
+    const RECT rc = ChildRect(popup);
+    const int width = rc.right - rc.left, height = rc.bottom - rc.top;
+    SlideWindow(popup, ClientWidth() - width - 10, -height, -1, -1, FullSteps());
+    ShowWindow(popup, SW_HIDE);
+}
+
+// ---- Media ----
+
+std::pair<int32_t, int32_t> TfMain::PlayMedia(const TPath&, HWND, HWND, HWND, uint8_t) {
+    // Sounds and video come with the attachments; nothing plays yet.
+    return {0, 0};
+}
+
+void TfMain::StopMedia() {}
+
+void TfMain::StopMediaAndForget() { StopMedia(); }
+
+// ---- Messages ----
+
+bool TfMain::ProcessPending() {
+    const bool alive = ProcessMessages([this](MSG& msg) {
+        if (msg.hwnd == nullptr || (msg.hwnd != Handle() && !IsChild(Handle(), msg.hwnd))) return false;
+        // The stage sees keys and the wheel before its controls, which then get them too.
+        if (msg.message == WM_KEYDOWN || (msg.message == WM_SYSKEYDOWN && msg.wParam == VK_ESCAPE)) {
+            FormKeyDown(msg.wParam);
+        } else if (msg.message == WM_MOUSEWHEEL) {
+            FormMouseWheel(GET_WHEEL_DELTA_WPARAM(msg.wParam), {GET_X_LPARAM(msg.lParam), GET_Y_LPARAM(msg.lParam)});
+        }
+        return false;
+    });
+    if (!alive) quitting_ = true;
+    return alive;
+}
+
+void TfMain::WaitUntil(const std::function<bool()>& done) {
+    for (;;) {
+        if (!ProcessPending()) {
+            // The program is being ended: no question waits for an answer any more.
+            if (Outcome == qoNone) Outcome = qoInterrupted;
+            tmrAnimation.SetEnabled(false);
+            return;
+        }
+        if (done()) return;
+        WaitForMessages(10);
+    }
+}
+
+void TfMain::EndSession() {
+    // Windows is shutting down and will not wait for the run to end: take the temporary
+    // files away now, then go.
+    StopMedia();
+    if (Test) {
+        Test->OnBeforeRemoveFolder = nullptr;
+        Test.reset();
+    }
+    if (!settings_.ArchiveFile.empty()) DeleteFileAt(settings_.ArchiveFile);
+    ExitProcess(0);
 }
 
 LRESULT TfMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -64,6 +706,42 @@ LRESULT TfMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CLOSE:
         // The person cannot close the stage; the run ends the program itself.
         return 0;
+    case WM_QUERYENDSESSION:
+        return TRUE;
+    case WM_ENDSESSION:
+        if (wParam) EndSession();
+        return 0;
+    case WM_TIMER:
+        OnTimer(wParam);
+        return 0;
+    case WM_COMMAND:
+        if (HIWORD(wParam) == BN_CLICKED) {
+            if (LOWORD(wParam) == kIdSkip) {
+                btnSkipClick();
+                return 0;
+            }
+            if (LOWORD(wParam) == kIdInterrupt) {
+                btnInterruptClick();
+                return 0;
+            }
+        }
+        break;
+    case WM_CTLCOLORSTATIC: {
+        HDC dc = reinterpret_cast<HDC>(wParam);
+        HWND control = reinterpret_cast<HWND>(lParam);
+        if (control == lbWaitPlease) {
+            SetTextColor(dc, RGB(255, 255, 255));
+            SetBkColor(dc, RGB(0, 0, 0));
+            return reinterpret_cast<LRESULT>(GetStockObject(BLACK_BRUSH));
+        }
+        SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+        if (control == lbFIO || control == lbOtherInfo || control == lbQuestionsCount || control == lbMark) {
+            SetTextColor(dc, kNavy);
+        } else if (!IsWindowEnabled(control)) {
+            SetTextColor(dc, GetSysColor(COLOR_GRAYTEXT));
+        }
+        return reinterpret_cast<LRESULT>(faceBrush_);
+    }
     }
     return TWindow::HandleMessage(message, wParam, lParam);
 }

@@ -1,40 +1,180 @@
 #pragma once
 // The main window: the black full-screen stage of a test run, and the driver of the run.
 
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "app/Payload.h"
 #include "archive/ZipTest.h"
+#include "platform/GroupBox.h"
+#include "platform/Panel.h"
+#include "platform/Timer.h"
 #include "platform/Window.h"
+#include "run/QuestionOrder.h"
+#include "run/Scoring.h"
+#include "run/SlideMath.h"
+#include "run/TestLog.h"
+
+class TfAnswers;
+class TfResult;
+class TfLogin;
+
+// What ended the question on screen.
+enum TQuestionOutcome : uint8_t {
+    qoNone = 0,
+    qoAnswered = 1,
+    qoSkipped = 2,
+    qoInterrupted = 3,
+    qoQuestionTimeOut = 4,
+    qoTestTimeOut = 5,
+};
 
 class TfMain : public TWindow {
 public:
     explicit TfMain(const TPayloadInfo& settings);
     ~TfMain() override;
 
-    // FormCreate: the borderless black window covering the screen, not yet shown.
+    // FormCreate: the borderless black window covering the screen, not yet shown, with every
+    // window it owns.
     bool Create();
-    // The program's run: the test's information, then the test; returns when the program
-    // is to end.
+    // The program's run: the test's information, then registration, run and result until
+    // the person leaves; returns when the program is to end.
     void RunTestLoop();
+    // One test run; false when the test cannot be read.
+    bool RunTest(const TPath& archiveFile);
+    TQuestionOutcome AskQuestion(int32_t index);
+
+    // The question order of the run, and the skip button's state beside it.
+    void BuildQuestionOrder();
+    int32_t NextQuestion();
+    void SetQuestionState(int32_t index, TQuestionState state) { QuestionOrder.SetQuestionState(index, state); }
+    int32_t AnsweredCount() const { return QuestionOrder.AnsweredCount(); }
+
+    // Handlers.
+    void btnSkipClick();
+    void btnInterruptClick();
+    void FormKeyDown(WPARAM key);
+    void FormMouseWheel(int delta, POINT screen);
+    void tmrLimitTimer();
+    void tmrGlobalTimeTimer();
+    void OnAnimationTimer();
+    // The answers window's OK: counts only while nothing else has ended the question.
+    void SetAnswered();
+
+    // Time limits: n seconds from now, 0 none, negative inert.
+    void SetTimeLimit(int32_t n);
+
+    // Slides. Positions are those of the main window's client area.
+    void SlideWindow(HWND window, int32_t left, int32_t top, int32_t width, int32_t height, uint16_t steps);
+    void SlideInfoIn();
+    void SlideInfoOut();
+    void SlideQuestionIn();
+    void SlideQuestionOut();
+    void SlidePopupIn(HWND popup);
+    void SlidePopupOut(HWND popup);
+    uint16_t FullSteps() const { return EffectSteps_; }
+    uint16_t HalfSlideSteps() const { return HalfSteps(EffectSteps_); }
+
+    // The media service: one player for every sound and video. Returns the natural video size.
+    std::pair<int32_t, int32_t> PlayMedia(const TPath& file, HWND playButton, HWND stopButton, HWND display,
+                                          uint8_t scaleMode);
+    void StopMedia();
+    void StopMediaAndForget();
+
+    // The question on screen, its text fitted into pnlQuestion.
+    void ShowQuestionText(const std::string& text);
+    void FillInfo();
+    void ShowWait();
+    void HideWait();
+
+    // Lets pending messages run, the window seeing keys and the wheel before its controls.
+    // False when the program is quitting.
+    bool ProcessPending();
+    // Processes messages until `done` holds, sleeping in between until something arrives.
+    void WaitUntil(const std::function<bool()>& done);
+
+    const std::string& LogText() const { return Log.Text(); }
+    // Seconds elapsed in the current run.
+    int32_t ElapsedSeconds() const { return tmrGlobalTime.Tag; }
+
+    // State of the run.
+    uint8_t Outcome = qoNone;
+    bool WholeTestLimitActive = false;
+    int32_t LimitSeconds = 0;
+    bool LimitWholeTest = false;
+    bool NoLimitForInput = false;
+    int32_t QuestionsPerTest = 0;
+    bool SequentialOrder = false;
+    bool KeepAnswerOrder = false;
+    int32_t ShowRightAnswer = 0;
+    int32_t SkipsAllowed = 0;
+    TQuestionOrder QuestionOrder;
+    TSkipCounter SkipCounter;  // btnSkip's Tag and enabled state
+    TScore Score;
+    TTestLog Log;
+    // The question attachment window slides with the question when it has been prepared.
+    bool AttachPending = false;
+    // The question on screen (kept for judging it once it ends).
+    TTestQuestion Question;
+
+    // The test archive, for the whole life of the window.
+    std::unique_ptr<TZipTest> Test;
+    std::unique_ptr<TfAnswers> Answers;
+    std::unique_ptr<TfResult> Result;
+    // The registration window while RunTestLoop runs.
+    TfLogin* Login = nullptr;
+
+    // Components.
+    HWND lbWaitPlease = nullptr;
+    TGroupBox gbxInfo;
+    HWND lbFIO_ = nullptr, lbOtherInfo_ = nullptr, lbFIO = nullptr, lbOtherInfo = nullptr;
+    HWND lbQuestionsCount = nullptr, lbMark = nullptr, lbTimeLimit = nullptr, prbTimeLimit = nullptr;
+    HWND btnSkip = nullptr, btnInterrupt = nullptr;
+    TPanel pnlQuestion;
+    HWND lbQuestion = nullptr;
+    TTimer tmrAnimation;
+    TTimer tmrLimit;
+    TTimer tmrGlobalTime;
+    int32_t QuestionPanelMinHeight = 0;
+    // Ticks of the slide animation so far, and questions that reached their wait, for
+    // whoever watches the run.
+    uint32_t AnimationTicks = 0;
+    volatile uint32_t QuestionsShown = 0;
+
+    static constexpr int kInfoHeight = 93;
 
 protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
-    // One test run; false when the test cannot be read.
-    bool RunTest(const TPath& archiveFile);
+    void CreateInfoBox();
+    void OnTimer(UINT_PTR id);
+    void SyncSkipButton();
+    int ClientWidth() const;
+    int ClientHeight() const;
+    RECT ChildRect(HWND window) const;
+    void EndSession();
+    bool RunTestSteps(const TPath& archiveFile);
+    void AbandonRun();
+    void ShowRightAnswerWindow(long double ratio);
 
     const TPayloadInfo& settings_;
-
-public:
-    // The test archive, for the whole life of the window.
-    std::unique_ptr<TZipTest> Test;
+    uint8_t EffectSteps_ = 0;
+    HWND slideWindow_ = nullptr;
+    TSlideMotion slide_;
+    HFONT font_ = nullptr, questionFont_ = nullptr, waitFont_ = nullptr;
+    HBRUSH faceBrush_ = nullptr;
+    bool quitting_ = false;
+    int32_t prbMax_ = 100;
 };
 
 // The texts of the main window's message boxes.
 extern const wchar_t kMainCaption[];
 extern const wchar_t kInfoCaption[];
 extern const wchar_t kErrorCaption[];
+extern const wchar_t kInterruptQuestion[];
+extern const wchar_t kAttentionCaption[];
 std::wstring CannotReadTestMessage(const TPath& archiveFile);

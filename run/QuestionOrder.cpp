@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "model/Codepage.h"
 #include "model/Random.h"
 
 void TQuestionOrder::BuildQuestionOrder(int32_t count, int32_t bankSize, bool sequential, int32_t lastQuest) {
@@ -74,4 +75,21 @@ void TSkipCounter::Skip() {
         --Tag;
         Enabled = Tag != 0;
     }
+}
+
+std::string QuestionsCountText(int32_t number, int32_t count) {
+    return Utf8ToCp1251("Вопрос ") + std::to_string(number) + Utf8ToCp1251(" из ") + std::to_string(count);
+}
+
+int32_t QuestionTimeLimit(int32_t limitSeconds, bool noLimitForInput, uint8_t answerMode, uint16_t ownLimit) {
+    if (limitSeconds == -1) return ownLimit;
+    if (limitSeconds == 0) return 0;
+    if (noLimitForInput && answerMode == 1) return 0;
+    return limitSeconds;
+}
+
+bool CountdownTick(int32_t& tag) {
+    if (tag < 0) return false;
+    --tag;
+    return tag == 0;
 }

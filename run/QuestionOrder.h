@@ -2,6 +2,7 @@
 // The order in which one run asks its questions, and the skip allowance of the run.
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 enum TQuestionState : uint8_t { qsNew = 0, qsAnswered = 1, qsSkipped = 2 };
@@ -44,3 +45,15 @@ struct TSkipCounter {
     // The person skipped a question.
     void Skip();
 };
+
+// "Вопрос %d из %d" (cp1251).
+std::string QuestionsCountText(int32_t number, int32_t count);
+
+// The countdown a question gets when the run has no limit for the whole test: -1 takes the
+// question's own limit, 0 none, otherwise limitSeconds, but none for typed input when
+// noLimitForInput is set.
+int32_t QuestionTimeLimit(int32_t limitSeconds, bool noLimitForInput, uint8_t answerMode, uint16_t ownLimit);
+
+// One second of a countdown whose seconds left are `tag` (negative: none running). True on
+// the tick that uses up the last second; the tick after that leaves the countdown inert.
+bool CountdownTick(int32_t& tag);

@@ -27,6 +27,22 @@ TAppendResult Failure(const TPath& path, const char* whatUtf8, const TSystemErro
     return result;
 }
 
+// Old editors end a text file with Ctrl-Z; a record written after it would be hidden from them.
+// Only such a trailing mark is taken off: a Ctrl-Z with anything else after it is content.
+bool ReadEndOfFileMark(TBinaryFile& file, uint64_t size, std::string& mark) {
+    constexpr uint64_t kSearched = 128;
+    const uint64_t length = size < kSearched ? size : kSearched;
+    std::string tail(static_cast<size_t>(length), '\0');
+    if (length > 0 && !(file.Seek(size - length) && file.ReadExact(&tail[0], tail.size()))) return false;
+    const size_t first = tail.find('\x1A');
+    if (first != std::string::npos && tail.find_first_not_of('\x1A', first) == std::string::npos) {
+        mark = tail.substr(first);
+    } else {
+        mark.clear();
+    }
+    return true;
+}
+
 }  // namespace
 
 std::string PointsWord(const std::string& decimalText) {
@@ -72,12 +88,17 @@ TAppendResult AppendResultsRecord(const TPath& path, const std::string& bytes) {
         if (!file.Create(path)) return Failure(path, "Не удается создать файл результатов", gErrorReader());
     }
     uint64_t size = 0;
-    if (!file.Size(size) || !file.Seek(size)) {
+    if (!file.Size(size)) return Failure(path, "Не удается дописать файл результатов", gErrorReader());
+    std::string mark;
+    if (!ReadEndOfFileMark(file, size, mark)) {
         return Failure(path, "Не удается дописать файл результатов", gErrorReader());
     }
-    if (!file.Write(bytes.data(), bytes.size())) {
+    const uint64_t start = size - mark.size();
+    if (!file.Seek(start)) return Failure(path, "Не удается дописать файл результатов", gErrorReader());
+    if (!file.Write(bytes.data(), bytes.size()) || (bytes.size() < mark.size() && !file.TruncateHere())) {
         TSystemError writeError = gErrorReader();
-        if (file.Seek(size)) file.TruncateHere();
+        // Put the file back as it was, end-of-file mark included.
+        if (file.Seek(start) && file.TruncateHere()) file.Write(mark.data(), mark.size());
         return Failure(path, "Не удается записать результаты в файл", writeError);
     }
     return TAppendResult();

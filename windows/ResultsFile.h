@@ -46,7 +46,8 @@ struct TAppendResult {
     std::string Message;  // cp1251, ready for a message box offering Retry / Cancel
 };
 
-// Creates the file if there is none, otherwise writes after its last byte; existing content is never
-// changed. After a failed write the file is cut back to its old length so that a retry does not leave
+// Creates the file if there is none, otherwise writes after its last byte. A trailing end-of-file mark
+// (Ctrl-Z bytes up to the end, found in the last 128 bytes) is replaced by the record; all other content
+// is never changed. After a failed write the file is put back as it was so that a retry does not leave
 // half a record behind.
 TAppendResult AppendResultsRecord(const TPath& path, const std::string& bytes);

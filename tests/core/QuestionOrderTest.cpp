@@ -9,6 +9,8 @@
 #include <set>
 #include <vector>
 
+#include "model/Codepage.h"
+
 #include "model/Random.h"
 
 namespace {
@@ -245,6 +247,55 @@ TEST(SkipCounterTest, StartResetsAPreviousRun) {
     skips.Start(1, 5);
     EXPECT_EQ(skips.Tag, 1);
     EXPECT_TRUE(skips.Enabled);
+}
+
+TEST(TimeLimitTest, QuestionLimitFollowsTheSettings) {
+    const struct {
+        int32_t limitSeconds;
+        bool noLimitForInput;
+        uint8_t answerMode;
+        uint16_t ownLimit;
+        int32_t expected;
+    } cases[] = {
+        {-1, false, 0, 30, 30},  // each question its own limit
+        {-1, true, 1, 30, 30},   // ... typed input included
+        {-1, false, 0, 0, 0},    // a question without a limit of its own
+        {0, false, 0, 30, 0},    // no limit at all
+        {0, true, 1, 30, 0},
+        {20, false, 0, 30, 20},  // the same limit for every question
+        {20, false, 1, 30, 20},
+        {20, true, 1, 30, 0},    // ... but none for typed input
+        {20, true, 3, 30, 20},
+        {-2, false, 0, 30, -2},  // inert: the countdown never runs
+        {-2, true, 1, 30, 0},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(QuestionTimeLimit(c.limitSeconds, c.noLimitForInput, c.answerMode, c.ownLimit), c.expected)
+            << c.limitSeconds << " " << c.noLimitForInput << " " << int(c.answerMode) << " " << c.ownLimit;
+    }
+}
+
+TEST(TimeLimitTest, CountdownSignalsOnceOnItsLastSecondThenTurnsInert) {
+    int32_t tag = 3;
+    std::vector<std::pair<int32_t, bool>> ticks;
+    for (int i = 0; i < 6; ++i) {
+        bool expired = CountdownTick(tag);
+        ticks.push_back({tag, expired});
+    }
+    const std::vector<std::pair<int32_t, bool>> expected = {{2, false}, {1, false}, {0, true},
+                                                            {-1, false}, {-1, false}, {-1, false}};
+    EXPECT_EQ(ticks, expected);
+
+    int32_t none = 0;  // a limit of 0 turns inert without a signal
+    EXPECT_FALSE(CountdownTick(none));
+    EXPECT_EQ(none, -1);
+    EXPECT_FALSE(CountdownTick(none));
+    EXPECT_EQ(none, -1);
+}
+
+TEST(TimeLimitTest, QuestionsCountText) {
+    EXPECT_EQ(QuestionsCountText(1, 5), Utf8ToCp1251("Вопрос 1 из 5"));
+    EXPECT_EQ(QuestionsCountText(12, 120), Utf8ToCp1251("Вопрос 12 из 120"));
 }
 
 }  // namespace

@@ -121,8 +121,6 @@ TEST_F(AppendResultsRecordTest, AddsToWhatIsThere) {
         {"empty file", true, ""},
         {"previous record", true, "old\r\n\r\n"},
         {"no final line break", true, "old"},
-        // Bytes are bytes: an end-of-file mark stays where it is.
-        {"ctrl-z", true, std::string("old\x1A tail", 9)},
         {"nul bytes", true, std::string("a\0b", 3)},
     };
     for (const Case& c : cases) {
@@ -132,6 +130,39 @@ TEST_F(AppendResultsRecordTest, AddsToWhatIsThere) {
         EXPECT_TRUE(result.Ok) << c.name << ": " << result.Message;
         EXPECT_EQ(ReadFileBytes(path_), c.before + record_) << c.name;
     }
+}
+
+TEST_F(AppendResultsRecordTest, OnlyATrailingEndOfFileMarkIsRemoved) {
+    struct Case {
+        const char* name;
+        std::string before;
+        std::string kept;
+    };
+    const std::string filler(200, 'x');
+    const Case cases[] = {
+        {"one mark", "old\r\n\x1A", "old\r\n"},
+        {"several marks", "old\r\n\x1A\x1A\x1A", "old\r\n"},
+        {"nothing but marks", "\x1A\x1A", ""},
+        {"mark is all 128 searched bytes", filler + std::string(128, '\x1A'), filler},
+        // Marks beyond the searched bytes are content like any other.
+        {"marks longer than searched", filler + std::string(130, '\x1A'), filler + "\x1A\x1A"},
+        {"mark followed by text", "old\x1A tail", "old\x1A tail"},
+        // The mark is judged from the first Ctrl-Z searched: text after it means none is trailing.
+        {"mark, text, mark", "a\x1A" "b\x1A", "a\x1A" "b\x1A"},
+        {"mark before the last 128 bytes", "a\x1A" + filler, "a\x1A" + filler},
+    };
+    for (const Case& c : cases) {
+        WriteFileBytes(path_, c.before);
+        TAppendResult result = AppendResultsRecord(path_, record_);
+        EXPECT_TRUE(result.Ok) << c.name << ": " << result.Message;
+        EXPECT_EQ(ReadFileBytes(path_), c.kept + record_) << c.name;
+    }
+}
+
+TEST_F(AppendResultsRecordTest, ARecordShorterThanTheMarkLeavesNoneOfIt) {
+    WriteFileBytes(path_, "old\x1A\x1A\x1A\x1A");
+    ASSERT_TRUE(AppendResultsRecord(path_, "ab").Ok);
+    EXPECT_EQ(ReadFileBytes(path_), "oldab");
 }
 
 TEST_F(AppendResultsRecordTest, RunsFollowOneAnother) {
@@ -182,20 +213,24 @@ TEST_F(AppendResultsRecordTest, FailedWriteReportsTheReason) {
 }
 
 TEST_F(AppendResultsRecordTest, HalfWrittenRecordIsTakenBack) {
-    // A file-size limit lets the write get part of the way and then fail.
-    WriteFileBytes(path_, "old\r\n");
-    rlimit saved;
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    rlimit limited = saved;
-    limited.rlim_cur = 8;
-    void (*savedHandler)(int) = signal(SIGXFSZ, SIG_IGN);
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
-    TAppendResult result = AppendResultsRecord(path_, record_);
-    setrlimit(RLIMIT_FSIZE, &saved);
-    signal(SIGXFSZ, savedHandler);
-    EXPECT_FALSE(result.Ok);
-    EXPECT_EQ(result.ErrorCode, EFBIG);
-    EXPECT_EQ(ReadFileBytes(path_), "old\r\n");
+    // A file-size limit lets the write get part of the way and then fail. The end-of-file mark the
+    // record would have replaced comes back too.
+    const std::string befores[] = {"old\r\n", "old\r\n\x1A\x1A"};
+    for (const std::string& before : befores) {
+        WriteFileBytes(path_, before);
+        rlimit saved;
+        ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+        rlimit limited = saved;
+        limited.rlim_cur = 9;
+        void (*savedHandler)(int) = signal(SIGXFSZ, SIG_IGN);
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+        TAppendResult result = AppendResultsRecord(path_, record_);
+        setrlimit(RLIMIT_FSIZE, &saved);
+        signal(SIGXFSZ, savedHandler);
+        EXPECT_FALSE(result.Ok);
+        EXPECT_EQ(result.ErrorCode, EFBIG);
+        EXPECT_EQ(ReadFileBytes(path_), before);
+    }
 }
 
 TSystemError FakeSystemError() { return TSystemError{1234, "device on fire"}; }

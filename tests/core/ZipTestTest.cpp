@@ -204,6 +204,7 @@ TEST_F(ZipTestFixture, LoadQuestionOutcomes) {
     TTestQuestion missing;
     test->LoadQuestion(2, missing);  // the empty index line names no entry
     EXPECT_EQ(test->LastError, kZipTestNotExtracted);
+    EXPECT_FALSE(test->QuestionDamaged) << "a missing entry shows as an empty question";
 
     TTestQuestion partial;
     test->LoadQuestion(3, partial);
@@ -227,10 +228,12 @@ TEST_F(ZipTestFixture, DamagedQuestionDataIsAFailedLoadNotAnException) {
     q.Text = "keep";
     test->LoadQuestion(0, q);
     EXPECT_EQ(test->LastError, kZipTestNotExtracted);
+    EXPECT_TRUE(test->QuestionDamaged);
     EXPECT_EQ(q.Text, "keep");
     TTestQuestion next;
     test->LoadQuestion(1, next);
     EXPECT_EQ(test->LastError, kZipTestOk) << "one damaged entry does not spoil the others";
+    EXPECT_FALSE(test->QuestionDamaged);
     EXPECT_EQ(next.Text, "second");
 }
 

@@ -29,13 +29,20 @@ if [ -n "${splash:-}" ]; then
     if [ -n "${TP_E2E_SHOTS:-}" ]; then cp "$WORK/splash.png" "$TP_E2E_SHOTS/"; fi
 fi
 
-box=$(wait_window '^Ошибка!$' 1200) || fail "no error box after start-up"
-xdotool search --name '^Подождите' >/dev/null 2>&1 && fail "the splash is still there with the main window"
-xdotool search --name '^Проведение тестирования$' >/dev/null 2>&1 || fail "no main window"
+login=$(wait_visible '^Регистрация нового пользователя$' 60) || fail "no registration after start-up"
+xdotool search --onlyvisible --name '^Подождите' >/dev/null 2>&1 && fail "the splash is still there with the main window"
+xdotool search --onlyvisible --name '^Проведение тестирования$' >/dev/null 2>&1 || fail "no main window"
 [ "$(tmp_files)" -eq $((before + 1)) ] || fail "no archive copy while the player runs"
 [ -d "$temp/_\$Orvotst" ] || fail "no work folder while the player runs"
 
-[ -n "${box:-}" ] && press_return_in "$box"
+# A registered person learns that this archive cannot be read, and is asked to register again.
+if [ -n "${login:-}" ]; then
+    register "Иванов" "1"
+    box=$(wait_visible '^Ошибка!$' 30) || fail "no error box for the unreadable archive"
+    [ -n "${box:-}" ] && press_return_in "$box"
+    login=$(wait_visible '^Регистрация нового пользователя$' 30) || fail "no registration after the error"
+    [ -n "${login:-}" ] && xdotool key Escape
+fi
 for _ in $(seq 1 200); do
     kill -0 "$player" 2>/dev/null || break
     sleep 0.05

@@ -16,7 +16,8 @@ struct TSeenBox {
     std::wstring caption, text;
 };
 
-// Answers the message boxes of this process with OK as they appear, noting each one.
+// Answers the message boxes of this process with OK as they appear, noting each one. The
+// registration is filled in the first time and cancelled the next, which ends the program.
 class TBoxAnswerer {
 public:
     TBoxAnswerer() : pid_(GetCurrentProcessId()) {
@@ -27,6 +28,21 @@ public:
                     last_ = box;
                     seen_.push_back({WindowText(box), MessageBoxText(box)});
                     PostMessageW(box, WM_COMMAND, IDOK, 0);
+                }
+                HWND login = FindTopWindow(pid_, L"TfLogin");
+                if (login != nullptr && !loginShown_) {
+                    loginShown_ = true;
+                    if (logins_++ == 0) {
+                        HWND eFIO = FindWindowExW(login, nullptr, L"Edit", nullptr);
+                        HWND eOther = FindWindowExW(login, eFIO, L"Edit", nullptr);
+                        SendMessageW(eFIO, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"Иванов"));
+                        SendMessageW(eOther, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"1"));
+                        PostMessageW(login, WM_KEYDOWN, VK_RETURN, 0);
+                    } else {
+                        PostMessageW(login, WM_KEYDOWN, VK_ESCAPE, 0);
+                    }
+                } else if (login == nullptr) {
+                    loginShown_ = false;
                 }
                 Sleep(20);
             }
@@ -44,6 +60,8 @@ private:
     DWORD pid_;
     std::atomic<bool> stop_{false};
     HWND last_ = nullptr;
+    bool loginShown_ = false;
+    int logins_ = 0;
     std::vector<TSeenBox> seen_;
     std::thread thread_;
 };

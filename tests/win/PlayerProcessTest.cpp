@@ -97,12 +97,58 @@ protected:
         return box;
     }
 
-    DWORD Finish(HWND box) {
-        PostMessageW(box, WM_COMMAND, IDOK, 0);
+    HWND WaitForWindow(const wchar_t* className) {
+        HWND window = nullptr;
+        WaitUntil([&] { return (window = FindTopWindow(process.dwProcessId, className)) != nullptr; }, 30000);
+        return window;
+    }
+
+    // Registers a person, which starts a run.
+    void Register() {
+        HWND login = WaitForWindow(L"TfLogin");
+        ASSERT_NE(login, nullptr) << "no registration";
+        HWND eFIO = FindWindowExW(login, nullptr, L"Edit", nullptr);
+        HWND eOther = FindWindowExW(login, eFIO, L"Edit", nullptr);
+        SendMessageW(eFIO, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"Иванов"));
+        SendMessageW(eOther, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"1"));
+        PostMessageW(login, WM_KEYDOWN, VK_RETURN, 0);
+        WaitUntil([&] { return !IsWindowVisible(login); });
+    }
+
+    DWORD WaitExit() {
         if (WaitForSingleObject(process.hProcess, 20000) != WAIT_OBJECT_0) return 0xDEAD;
         DWORD code = 0;
         GetExitCodeProcess(process.hProcess, &code);
         return code;
+    }
+
+    // Closes the error box; the registration comes back, and cancelling it ends the program.
+    DWORD Finish(HWND box) {
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+        HWND login = WaitForWindow(L"TfLogin");
+        if (login == nullptr) return 0xBAD;
+        PostMessageW(login, WM_KEYDOWN, VK_ESCAPE, 0);
+        return WaitExit();
+    }
+
+    // A test archive that opens and asks nothing.
+    void MakeEmptyTest() {
+        TZipSignatures saved = ZipSignatures();
+        SetZipSignatures(kTestArchiveSignatures);
+        const TPath src = scratch / L"src";
+        ASSERT_TRUE(CreateFolder(src));
+        ASSERT_TRUE(WriteWholeFile(src / L"INDEX.SYS", "Q0001.QST\r\n"));
+        ASSERT_TRUE(WriteWholeFile(src / L"INFO.SYS", "[MAIN]\r\nPackLevel=6\r\n"));
+        TZipArchive zip;
+        zip.SetArchiveFile(scratch / L"test.zip");
+        zip.SetPassword(std::string(kArchivePasswordText) + "tail");
+        zip.AddFiles = {src / L"INDEX.SYS", src / L"INFO.SYS"};
+        ASSERT_EQ(zip.Add(), 2);
+        zip.Close();
+        SetZipSignatures(saved);
+        TPayloadInfo settings;
+        settings.PasswordTail = "tail";
+        ASSERT_EQ(WritePayloadExe(PlayerExe(), scratch / L"test.zip", settings, exe), "");
     }
 };
 
@@ -115,6 +161,7 @@ TEST_F(PlayerProcessTest, CopiesTheArchiveWhileRunningAndDeletesItAtTheEnd) {
     settings.MaxScore = 5;
     MakePlayer(archive, settings);
     Start();
+    Register();
 
     HWND box = WaitForBox(L"Ошибка!");
     ASSERT_NE(box, nullptr) << "the player did not report the unreadable test";
@@ -146,6 +193,7 @@ TEST_F(PlayerProcessTest, ShowsTheInformationTextFirst) {
     ASSERT_NE(info, nullptr);
     EXPECT_EQ(MessageBoxText(info), L"Добро пожаловать!\r\nУдачи.");
     PostMessageW(info, WM_COMMAND, IDOK, 0);
+    Register();
     HWND error = WaitForBox(L"Ошибка!");
     ASSERT_NE(error, nullptr);
     EXPECT_EQ(Finish(error), 0u);
@@ -167,6 +215,7 @@ TEST_F(PlayerProcessTest, WithoutAWholePayloadNothingIsCopied) {
         SCOPED_TRACE(c.what);
         ASSERT_TRUE(WriteWholeFile(exe, player + c.tail));
         Start();
+        Register();
         HWND box = WaitForBox(L"Ошибка!");
         ASSERT_NE(box, nullptr);
         EXPECT_EQ(MessageBoxText(box), L"Не удается прочитать тест \"\"");
@@ -181,29 +230,34 @@ TEST_F(PlayerProcessTest, WithoutAWholePayloadNothingIsCopied) {
 // A test that opens: no error, and when the program ends neither the archive copy nor the
 // work folder is left in the temporary folder.
 TEST_F(PlayerProcessTest, OpensAValidTestAndCleansUpAfterIt) {
-    TZipSignatures saved = ZipSignatures();
-    SetZipSignatures(kTestArchiveSignatures);
-    const TPath src = scratch / L"src";
-    ASSERT_TRUE(CreateFolder(src));
-    ASSERT_TRUE(WriteWholeFile(src / L"INDEX.SYS", "Q0001.QST\r\n"));
-    ASSERT_TRUE(WriteWholeFile(src / L"INFO.SYS", "[MAIN]\r\nPackLevel=6\r\n"));
-    TZipArchive zip;
-    zip.SetArchiveFile(scratch / L"test.zip");
-    zip.SetPassword(std::string(kArchivePasswordText) + "tail");
-    zip.AddFiles = {src / L"INDEX.SYS", src / L"INFO.SYS"};
-    ASSERT_EQ(zip.Add(), 2);
-    SetZipSignatures(saved);
-    TPayloadInfo settings;
-    settings.PasswordTail = "tail";
-    ASSERT_EQ(WritePayloadExe(PlayerExe(), scratch / L"test.zip", settings, exe), "");
+    MakeEmptyTest();
     Start();
-
-    bool ended = WaitUntil([&] { return WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0; }, 20000);
+    Register();
+    HWND result = WaitForWindow(L"TfResult");
     HWND box = FindTopWindow(process.dwProcessId, L"#32770");
     if (box != nullptr) ADD_FAILURE() << "unexpected box: " << WideToCp1251(MessageBoxText(box));
-    ASSERT_TRUE(ended);
-    DWORD code = 1;
-    GetExitCodeProcess(process.hProcess, &code);
-    EXPECT_EQ(code, 0u);
+    ASSERT_NE(result, nullptr) << "the run did not end in its result";
+    EXPECT_EQ(FolderEntries(tmp).size(), 2u) << "the archive copy and the work folder while it runs";
+    PostMessageW(result, WM_KEYDOWN, VK_ESCAPE, 0);
+    EXPECT_EQ(WaitExit(), 0u);
+    EXPECT_TRUE(FolderEntries(tmp).empty());
+    EXPECT_NE(ReadWholeFile(scratch / L"Results.txt").find(Utf8ToCp1251("ФИО тестируемого - Иванов\r\n")),
+              std::string::npos)
+        << "the record goes beside the executable";
+}
+
+// Windows ends the session while the player waits: it does not wait for the person, so the
+// temporary files go there and then.
+TEST_F(PlayerProcessTest, EndOfTheSessionTakesTheTemporaryFilesAway) {
+    MakeEmptyTest();
+    Start();
+    ASSERT_NE(WaitForWindow(L"TfLogin"), nullptr);
+    ASSERT_EQ(FolderEntries(tmp).size(), 2u);
+    HWND main = WaitForWindow(L"TfMain");
+    ASSERT_NE(main, nullptr);
+    EXPECT_TRUE(SendMessageW(main, WM_QUERYENDSESSION, 0, 0));
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutW(main, WM_ENDSESSION, TRUE, 0, SMTO_ABORTIFHUNG, 5000, &ignored);
+    EXPECT_EQ(WaitExit(), 0u);
     EXPECT_TRUE(FolderEntries(tmp).empty());
 }

@@ -38,6 +38,7 @@ start_xvfb() {
     "${WINE%/*}/wineserver" -p
 }
 
+
 # Wine's temporary folder in the prefix, where the player puts its archive copy.
 wine_temp() {
     echo "$WINEPREFIX/drive_c/users/$(id -un)/Temp"
@@ -81,3 +82,206 @@ finish() {
     if [ "$E2E_FAILED" -ne 0 ]; then exit 1; fi
     echo "ok"
 }
+
+# ---- Helpers for runs of a whole test ----
+
+TP_TESTMAKER=${TP_TESTMAKER:-$(dirname "$TP_APPENDPAYLOAD")/testmaker}
+
+# Builds the test folder $1 (test.json inside) into $2 (default $WORK/test.exe).
+make_test() { # src_dir [out]
+    "$TP_TESTMAKER" build "$1" -o "${2:-$WORK/test.exe}" --player "$TP_PLAYER" >"$WORK/testmaker.log" 2>&1 ||
+        { cat "$WORK/testmaker.log" >&2; echo "FAIL: testmaker could not build $1" >&2; exit 1; }
+}
+
+# Starts a test exe in the background; PLAYER_PID is its Wine process.
+start_player() { # exe
+    "$WINE" "$1" >>"$WORK/player.log" 2>&1 &
+    PLAYER_PID=$!
+}
+
+# Waits (up to $2 seconds, default 15) for the player to end; false if it did not.
+wait_player_exit() { # [seconds]
+    for _ in $(seq 1 $((${1:-15} * 20))); do
+        kill -0 "$PLAYER_PID" 2>/dev/null || return 0
+        sleep 0.05
+    done
+    return 1
+}
+
+# Like wait_window, but only shown windows count (hidden ones of the same title exist);
+# $2 is in seconds (default 10).
+wait_visible() { # regex [seconds]
+    for _ in $(seq 1 $((${2:-10} * 20))); do
+        w=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n1 || true)
+        if [ -n "$w" ]; then
+            echo "$w"
+            return 0
+        fi
+        sleep 0.05
+    done
+    return 1
+}
+
+# Waits until no shown window has a matching title.
+wait_gone() { # regex [seconds]
+    for _ in $(seq 1 $((${2:-10} * 20))); do
+        xdotool search --onlyvisible --name "$1" >/dev/null 2>&1 || return 0
+        sleep 0.05
+    done
+    return 1
+}
+
+# Titles of the shown windows, for failure messages.
+shown_windows() {
+    for w in $(xdotool search --onlyvisible --name '.' 2>/dev/null); do
+        printf '[%s] ' "$(xdotool getwindowname "$w")"
+    done
+}
+
+# Screenshot of the screen into $WORK/$1.png (and $TP_E2E_SHOTS when set).
+shot() { # name
+    import -window root "$WORK/$1.png"
+    if [ -n "${TP_E2E_SHOTS:-}" ]; then
+        mkdir -p "$TP_E2E_SHOTS"
+        cp "$WORK/$1.png" "$TP_E2E_SHOTS/$(basename "$0" .sh)-$1.png"
+    fi
+}
+
+# A checksum of a screen rectangle of a screenshot.
+region_sig() { # png x y w h
+    convert "$1" -crop "$4x$5+$2+$3" +repage -depth 8 rgb:- | md5sum | cut -c1-32
+}
+
+# The question panel at the top left (its minimal height).
+QUESTION_PANEL="10 10 502 210"
+
+question_sig() { # png
+    # shellcheck disable=SC2086
+    region_sig "$1" $QUESTION_PANEL
+}
+
+# Waits until a question other than the one with the panel signature $1 is on screen with
+# its answers, and holds still (the slides are over); the screenshot is left in
+# $WORK/settled.png.
+wait_next_question() { # old_sig [seconds]
+    prev=""
+    for _ in $(seq 1 $((${2:-10} * 8))); do
+        import -window root "$WORK/settled.png"
+        sig=$(question_sig "$WORK/settled.png")
+        if [ "$sig" != "$1" ] && [ "$sig" = "$prev" ] &&
+            [ "$(answers_bottom "$WORK/settled.png")" -gt 260 ] &&
+            [ "$(count_pixels "$WORK/settled.png" 480 180 20 20 | cut -d' ' -f1)" -eq 400 ]; then
+            return 0
+        fi
+        prev=$sig
+        sleep 0.1
+    done
+    return 1
+}
+
+# The bottom of the answers window in a screenshot: the first black pixel under its top
+# along its right border.
+answers_bottom() { # png
+    convert "$1" -crop 1x530+1012+232 +repage -depth 8 txt:- |
+        awk 'NR > 1 && /#000000/ { split($1, p, /[,:]/); print 232 + p[2]; found = 1; exit }
+             END { if (!found) print 0 }'
+}
+
+# Clicks the answers window's OK button, found from the screenshot $1.
+click_answers_ok() { # png
+    b=$(answers_bottom "$1")
+    [ "$b" -gt 260 ] || { fail "no answers window on screen"; return 1; }
+    xdotool mousemove --sync 967 $((b - 28)) click 1
+}
+
+# Clicks the n-th line (from 1) of a choice list in the answers window.
+click_answer_line() { # n
+    xdotool mousemove --sync 580 $((264 + (${1} - 1) * 18)) click 1
+}
+
+# Types into the focused control. A letter off the keymap (Cyrillic) is put on a spare key
+# just before it is pressed, and Wine reads that change a little late: the first key after a
+# focus change may be lost (hence F24), and letters that come too fast now and then too.
+type_text() { # text
+    xdotool key F24
+    xdotool type --delay 90 "$1"
+}
+
+# Fills the registration window from its initial focus and presses Return.
+register() { # name extra
+    wait_visible '^Регистрация нового пользователя$' 20 >/dev/null ||
+        { fail "no registration window; shown: $(shown_windows)"; return 1; }
+    sleep 0.2
+    type_text "$1"
+    xdotool key Tab
+    type_text "$2"
+    xdotool key Return
+}
+
+# Copies the test log: opens it with the result window's link, Ctrl+A Ctrl+C, closes it
+# with Escape (or its "Закрыть" button when $2 is "button"). The text (UTF-8, LF) goes to
+# the file $1.
+read_test_log() { # out_file [button]
+    rw=$(wait_visible '^Результат тестирования$' 5) || { fail "no result window to open the log from"; return 1; }
+    eval "$(xdotool getwindowgeometry --shell "$rw")"
+    printf '' | xclip -selection clipboard >/dev/null 2>&1
+    xdotool mousemove --sync $((X + WIDTH - 57)) $((Y + HEIGHT - 15)) click 1
+    wait_visible '^Журнал теста$' 5 >/dev/null || { fail "the link did not open the log window"; return 1; }
+    sleep 0.3
+    xdotool key ctrl+a ctrl+c
+    for _ in $(seq 1 40); do
+        xclip -o -selection clipboard >"$1" 2>/dev/null || true
+        [ -s "$1" ] && break
+        sleep 0.05
+    done
+    [ -s "$1" ] || fail "nothing copied from the log window"
+    if [ "${2:-}" = button ]; then
+        eval "$(xdotool getwindowgeometry --shell "$(wait_visible '^Журнал теста$' 1)")"
+        xdotool mousemove --sync $((X + WIDTH / 2)) $((Y + HEIGHT - 25)) click 1
+    else
+        xdotool key Escape
+    fi
+    wait_gone '^Журнал теста$' 5 || fail "${2:-Escape} did not close the log window"
+    xdotool search --onlyvisible --name '^Результат тестирования$' >/dev/null 2>&1 ||
+        fail "the result window went away with the log window"
+}
+
+# The questions asked, in order, from a copied log: one text per line.
+asked_questions() { # log_file
+    sed -n 's/^.* Задан вопрос "\(.*\)"$/\1/p' "$1"
+}
+
+# Bytes in the results file's code page.
+cp1251() { # utf8 text (printf format)
+    # shellcheck disable=SC2059
+    printf "$1" | iconv -f UTF-8 -t CP1251
+}
+
+# Temporary files of the player in Wine's temp folder: the archive copies and the work folder.
+player_temp_files() {
+    t=$(wine_temp)
+    { find "$t" -maxdepth 1 -name '????????.tmp' 2>/dev/null; [ -e "$t/_\$Orvotst" ] && echo "$t/_\$Orvotst"; } | sort
+}
+
+# Width in pixels of the text line of a message box (the part right of its icon), read
+# from a screenshot: the box text cannot be copied under Wine.
+box_text_width() { # png window_id
+    eval "$(xdotool getwindowgeometry --shell "$2")"
+    convert "$1" -crop "$((WIDTH - 60))x24+$((X + 55))+$((Y + 34))" +repage \
+        -threshold 50% -negate -trim -format '%w' info:
+}
+
+# Width of a text drawn in the default interface font at the size Wine uses for boxes
+# ($2: DejaVu-Sans-Bold for bold text).
+text_width() { # utf8 text [font]
+    convert -size 800x30 xc:white -font "${2:-DejaVu-Sans}" -pointsize 11 -fill black -annotate +2+18 "$1" \
+        -trim -format '%w' info:
+}
+
+# Width of the dark text in a screen rectangle of a screenshot.
+shown_text_width() { # png x y w h
+    convert "$1" -crop "$4x$5+$2+$3" +repage -threshold 50% -negate -trim -format '%w' info:
+}
+
+# True if two widths differ by no more than a few pixels (hinting differs a little).
+near() { [ $(($1 - $2)) -le 8 ] && [ $(($2 - $1)) -le 8 ]; }

@@ -1,0 +1,574 @@
+#include "answers/AnswersFormUnit.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <utility>
+
+#include "model/Codepage.h"
+#include "model/Random.h"
+#include "model/TextUtils.h"
+#include "platform/Win32Util.h"
+#include "run/Scoring.h"
+#include "run/TestLog.h"
+
+namespace {
+
+constexpr wchar_t kAnswersClass[] = L"TfAnswers";
+constexpr wchar_t kStripClass[] = L"TfAnswersStrip";
+constexpr wchar_t kHintShapeClass[] = L"TfAnswersHintShape";
+
+constexpr int kIdScroll = 101;
+constexpr int kIdList = 102;
+constexpr int kIdInput = 103;
+constexpr int kIdMemo = 104;
+constexpr int kIdControl = 105;
+constexpr int kIdOk = 106;
+constexpr int kIdHint = 107;
+constexpr int kIdHintShape = 108;
+constexpr UINT_PTR kMemoSubclassId = 1;
+
+constexpr int kScrollWidth = 16;
+constexpr int kScrollMax = 100;
+constexpr int kSmallChange = 2;
+constexpr int kInputBorder = 10;
+constexpr int kInitialWidth = 405;
+constexpr int kInitialHeight = 206;
+
+// pnlControl as designed on a 397-pixel-wide client area; the right-anchored parts keep
+// their distance from the right edge.
+constexpr int kControlDesignHeight = 56;
+constexpr int kOkTop = 8, kOkWidth = 73, kOkHeight = 33, kOkRightGap = 6;
+constexpr int kShapeLeft = 7, kShapeTop = 6, kShapeRightGap = kOkWidth + kOkRightGap + 6, kShapeBottomGap = 5;
+constexpr int kHintLeft = 8, kHintTop = 8;
+
+const char* const kHints[4] = {
+    "Укажите единственно правильный ответ, щелкнув по нему мышью, а затем нажмите кнопку \"ОК\"",
+    "Выделите нужные ответы, щелкнув по ним мышью. Затем нажмите кнопку \"ОК\"",
+    "Измените порядок следования ответов, перетаскивая их мышью. Затем нажмите \"ОК\"",
+    "Введите ответ в поле ввода с клавиатуры. Затем нажмите \"ОК\" или [CTRL+ENTER]",
+};
+
+// The question's answer mode for a window mode; 255 for none.
+uint8_t AnswerModeOf(uint8_t windowMode) {
+    static const uint8_t kAnswerMode[4] = {0, 2, 3, 1};
+    return windowMode < 4 ? kAnswerMode[windowMode] : 255;
+}
+
+uint8_t WindowModeOf(uint8_t answerMode) {
+    static const uint8_t kWindowMode[4] = {0, 3, 1, 2};
+    return kWindowMode[answerMode];
+}
+
+int Rounded(long double value) { return RoundToInt32(value); }
+
+// Panels that hold controls: what the controls tell their parent goes on to the answers window.
+LRESULT CALLBACK StripProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_COMMAND:
+    case WM_DRAWITEM:
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORBTN:
+        return SendMessageW(GetParent(hwnd), message, wParam, lParam);
+    }
+    return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+LRESULT CALLBACK HintShapeProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_ERASEBKGND:
+        return 1;
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(hwnd, &ps);
+        RECT rc;
+        GetClientRect(hwnd, &rc);
+        HGDIOBJ oldBrush = SelectObject(dc, GetSysColorBrush(COLOR_INFOBK));
+        HGDIOBJ oldPen = SelectObject(dc, GetStockObject(BLACK_PEN));
+        Rectangle(dc, rc.left, rc.top, rc.right, rc.bottom);
+        SelectObject(dc, oldPen);
+        SelectObject(dc, oldBrush);
+        EndPaint(hwnd, &ps);
+        return 0;
+    }
+    case WM_NCHITTEST:
+        return HTTRANSPARENT;
+    }
+    return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+void RegisterHelperClass(const wchar_t* name, WNDPROC proc, HBRUSH background) {
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    WNDCLASSEXW wc = {};
+    wc.cbSize = sizeof(wc);
+    if (GetClassInfoExW(instance, name, &wc)) return;
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = proc;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = background;
+    wc.lpszClassName = name;
+    RegisterClassExW(&wc);
+}
+
+std::wstring ShownText(const std::string& text) {
+    std::string shown = NormalizeSpaces(text);
+    for (size_t at = shown.find("/n"); at != std::string::npos; at = shown.find("/n", at)) shown.replace(at, 2, " ");
+    return Wide(shown);
+}
+
+HWND MakeChild(HWND parent, const wchar_t* cls, const wchar_t* text, DWORD style, DWORD exStyle, int id, HFONT font) {
+    HWND hwnd = CreateWindowExW(exStyle, cls, text, WS_CHILD | style, 0, 0, 0, 0, parent,
+                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
+    if (hwnd != nullptr && font != nullptr) SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    return hwnd;
+}
+
+HFONT MakeFont(const wchar_t* face, int points, BYTE charset) {
+    int height = 0;
+    if (points != 0) {
+        HDC dc = GetDC(nullptr);
+        height = -MulDiv(points, GetDeviceCaps(dc, LOGPIXELSY), 72);
+        ReleaseDC(nullptr, dc);
+    }
+    return CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, charset, OUT_DEFAULT_PRECIS,
+                       CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face);
+}
+
+void SetVisible(HWND hwnd, bool visible) { ShowWindow(hwnd, visible ? SW_SHOWNA : SW_HIDE); }
+
+}  // namespace
+
+TfAnswers::TfAnswers(uint8_t& outcome) : outcome_(outcome) {}
+
+TfAnswers::~TfAnswers() {
+    Destroy();
+    if (formFont_ != nullptr) DeleteObject(formFont_);
+    if (answerFont_ != nullptr) DeleteObject(answerFont_);
+}
+
+bool TfAnswers::Create(HWND mainWindow) {
+    mainWindow_ = mainWindow;
+    RegisterWindowClass(kAnswersClass, 0, GetSysColorBrush(COLOR_BTNFACE));
+    RegisterHelperClass(kStripClass, StripProc, GetSysColorBrush(COLOR_BTNFACE));
+    RegisterHelperClass(kHintShapeClass, HintShapeProc, nullptr);
+    // A caption but no system menu: no caption buttons, and the frame still resizes.
+    const DWORD style = WS_CHILD | WS_CAPTION | WS_THICKFRAME | WS_CLIPCHILDREN | WS_CLIPSIBLINGS;
+    if (!CreateHandle(WS_EX_CONTROLPARENT, kAnswersClass, L"Ответы", style, 0, 0, kInitialWidth, kInitialHeight,
+                      mainWindow))
+        return false;
+
+    formFont_ = MakeFont(L"MS Sans Serif", 8, DEFAULT_CHARSET);
+    answerFont_ = MakeFont(L"Times New Roman", 0, RUSSIAN_CHARSET);
+
+    scbVert = MakeChild(Handle(), L"SCROLLBAR", L"", WS_VISIBLE | SBS_VERT, 0, kIdScroll, nullptr);
+    SCROLLINFO si = {};
+    si.cbSize = sizeof(si);
+    si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+    si.nMin = 0;
+    si.nMax = kScrollMax;
+    SetScrollInfo(scbVert, SB_CTL, &si, FALSE);
+    CreateList(false);
+
+    pnlInput = MakeChild(Handle(), kStripClass, L"", WS_CLIPCHILDREN, WS_EX_CONTROLPARENT, kIdInput, nullptr);
+    mmInputAnswer = MakeChild(pnlInput, L"EDIT", L"",
+                              WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL,
+                              WS_EX_CLIENTEDGE, kIdMemo, answerFont_);
+    SetWindowSubclass(mmInputAnswer, MemoProc, kMemoSubclassId, reinterpret_cast<DWORD_PTR>(this));
+
+    pnlControl = MakeChild(Handle(), kStripClass, L"", WS_VISIBLE | WS_CLIPCHILDREN, WS_EX_CONTROLPARENT, kIdControl,
+                           nullptr);
+    shpHint = MakeChild(pnlControl, kHintShapeClass, L"", WS_VISIBLE | WS_CLIPSIBLINGS, 0, kIdHintShape, nullptr);
+    lbHint = MakeChild(pnlControl, L"STATIC", L"", WS_VISIBLE | SS_LEFT | SS_NOPREFIX, 0, kIdHint, formFont_);
+    btnOk = MakeChild(pnlControl, L"BUTTON", L"ОК", WS_VISIBLE | WS_TABSTOP | BS_OWNERDRAW, 0, kIdOk, formFont_);
+    // The hint label sits on top of its rectangle.
+    SetWindowPos(lbHint, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    controlHeight_ = kControlDesignHeight;
+    Layout();
+    return scbVert != nullptr && lbAnswers != nullptr && mmInputAnswer != nullptr && btnOk != nullptr;
+}
+
+void TfAnswers::SetFontSize(int points) {
+    HFONT font = MakeFont(L"Times New Roman", points, RUSSIAN_CHARSET);
+    SendMessageW(mmInputAnswer, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    SendMessageW(lbAnswers, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    if (answerFont_ != nullptr) DeleteObject(answerFont_);
+    answerFont_ = font;
+}
+
+void TfAnswers::CreateList(bool multiple) {
+    // The selection style of a list box is fixed when it is created.
+    if (lbAnswers != nullptr) DestroyWindow(lbAnswers);
+    DWORD style = WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT;
+    if (multiple) style |= LBS_MULTIPLESEL;
+    if (ListVisible()) style |= WS_VISIBLE;
+    lbAnswers = MakeChild(Handle(), L"LISTBOX", L"", style, WS_EX_CLIENTEDGE, kIdList, answerFont_);
+    listMultiple_ = multiple;
+    FillList();
+    Layout();
+}
+
+void TfAnswers::FillList() {
+    SendMessageW(lbAnswers, LB_RESETCONTENT, 0, 0);
+    for (size_t index : displayOrder_) {
+        std::wstring text = ShownText(answers_[index].Text);
+        SendMessageW(lbAnswers, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    }
+    listTop_ = 0;
+}
+
+void TfAnswers::LoadAnswers(const std::vector<TTestAnswer>& answers, bool shuffle, uint8_t answerMode) {
+    Hide();
+    RECT main;
+    GetWindowRect(mainWindow_, &main);
+    const int mainWidth = main.right - main.left, mainHeight = main.bottom - main.top;
+    RECT rc;
+    GetWindowRect(Handle(), &rc);
+    MapWindowPoints(nullptr, mainWindow_, reinterpret_cast<POINT*>(&rc), 2);
+    SetWindowPos(Handle(), nullptr, 0, 0, Rounded(mainWidth * 50.0L / 100) - 30, rc.bottom - rc.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+
+    answers_.clear();
+    displayOrder_.clear();
+    if (answerMode == 1) {
+        savedAnswers_.clear();
+        for (const TTestAnswer& answer : answers) savedAnswers_.push_back({answer.Text, answer.Weight});
+    } else {
+        answers_ = answers;
+        const size_t n = answers.size();
+        displayOrder_.resize(n);
+        for (size_t i = 0; i < n; ++i) displayOrder_[i] = i;
+        // j comes from 0 .. order[i] - 1, and order[i] is still i here: a random cyclic
+        // permutation, so with two or more answers none stays in place.
+        if (shuffle) {
+            for (size_t i = 0; i < n; ++i) {
+                size_t j = static_cast<size_t>(RandomInt(static_cast<int32_t>(displayOrder_[i])));
+                std::swap(displayOrder_[i], displayOrder_[j]);
+            }
+        }
+    }
+    FillList();
+
+    if (answerMode < 4) SetMode(WindowModeOf(answerMode));
+
+    GetWindowRect(Handle(), &rc);
+    MapWindowPoints(nullptr, mainWindow_, reinterpret_cast<POINT*>(&rc), 2);
+    SetWindowPos(Handle(), nullptr, rc.left, Rounded(mainHeight * 30.0L / 100), 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TfAnswers::SetMode(uint8_t mode) {
+    mode_ = mode;
+    if (mode < 4) SetHint(Utf8ToCp1251(kHints[mode]));
+    inputVisible_ = mode == 3;
+    const bool multiple = mode == 1;
+    if (multiple != listMultiple_) CreateList(multiple);
+    SetVisible(pnlInput, inputVisible_);
+    SetVisible(scbVert, !inputVisible_);
+    SetVisible(lbAnswers, !inputVisible_);
+    SetWindowTextW(mmInputAnswer, L"");
+    SetOkEnabled(mode > 1);
+    Layout();
+}
+
+void TfAnswers::SetHint(const std::string& cp1251) {
+    SetWindowTextW(lbHint, Wide(cp1251).c_str());
+    pnlControlResize();
+    Layout();
+}
+
+void TfAnswers::SetOkEnabled(bool value) {
+    EnableWindow(btnOk, value ? TRUE : FALSE);
+    InvalidateRect(btnOk, nullptr, FALSE);
+}
+
+int TfAnswers::ContentHeight() const {
+    if (inputVisible_) return 100;
+    const LRESULT count = SendMessageW(lbAnswers, LB_GETCOUNT, 0, 0);
+    if (count <= 0) return 0;
+    // The list's own border counts too, or the last answer would need the list's scroll bar.
+    RECT outer, inner;
+    GetWindowRect(lbAnswers, &outer);
+    GetClientRect(lbAnswers, &inner);
+    const int border = (outer.bottom - outer.top) - inner.bottom;
+    return static_cast<int>(count * SendMessageW(lbAnswers, LB_GETITEMHEIGHT, 0, 0)) + border;
+}
+
+int TfAnswers::ControlHeight() const { return controlHeight_; }
+
+void TfAnswers::pnlControlResize() {
+    RECT client;
+    GetClientRect(Handle(), &client);
+    const int shapeWidth = std::max(0, static_cast<int>(client.right) - kShapeLeft - kShapeRightGap);
+    const int hintWidth = std::max(0, shapeWidth - 4);
+    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(lbHint)) + 1, L'\0');
+    text.resize(static_cast<size_t>(GetWindowTextW(lbHint, &text[0], static_cast<int>(text.size()))));
+    // An empty label still takes the height of one line.
+    if (text.empty()) text = L" ";
+    RECT rc = {0, 0, hintWidth, 0};
+    HDC dc = GetDC(lbHint);
+    HGDIOBJ old = SelectObject(dc, formFont_);
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &rc, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+    SelectObject(dc, old);
+    ReleaseDC(lbHint, dc);
+    const int hintHeight = rc.bottom - rc.top;
+    SetWindowPos(lbHint, nullptr, kHintLeft, kHintTop, hintWidth, hintHeight, SWP_NOZORDER | SWP_NOACTIVATE);
+    controlHeight_ = std::max(kHintTop * 2 + hintHeight, kOkTop * 2 + kOkHeight);
+}
+
+void TfAnswers::Layout() {
+    if (Handle() == nullptr || pnlControl == nullptr) return;
+    RECT client;
+    GetClientRect(Handle(), &client);
+    const int width = client.right, height = client.bottom;
+    SetWindowPos(pnlControl, nullptr, 0, height - controlHeight_, width, controlHeight_,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(btnOk, nullptr, width - kOkWidth - kOkRightGap, kOkTop, kOkWidth, kOkHeight,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(shpHint, nullptr, kShapeLeft, kShapeTop, std::max(0, width - kShapeLeft - kShapeRightGap),
+                 std::max(0, controlHeight_ - kShapeTop - kShapeBottomGap), SWP_NOZORDER | SWP_NOACTIVATE);
+
+    const int areaHeight = std::max(0, height - controlHeight_);
+    // The input panel takes the scroll bar's place, which is hidden in typed mode.
+    const int left = ListVisible() ? kScrollWidth : 0;
+    SetWindowPos(scbVert, nullptr, 0, 0, kScrollWidth, areaHeight, SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(lbAnswers, nullptr, left, 0, std::max(0, width - left), areaHeight, SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(pnlInput, nullptr, left, 0, std::max(0, width - left), areaHeight, SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(mmInputAnswer, nullptr, kInputBorder, kInputBorder, std::max(0, width - left - 2 * kInputBorder),
+                 std::max(0, areaHeight - 2 * kInputBorder), SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TfAnswers::FormResize() {
+    const int contentHeight = ContentHeight();
+    SCROLLINFO si = {};
+    si.cbSize = sizeof(si);
+    si.fMask = SIF_ALL;
+    GetScrollInfo(scbVert, SB_CTL, &si);
+    int page = kScrollMax;
+    if (contentHeight != 0) {
+        RECT rc;
+        GetWindowRect(lbAnswers, &rc);
+        page = std::min(kScrollMax * static_cast<int>(rc.bottom - rc.top) / contentHeight, kScrollMax);
+    }
+    si.fMask = SIF_PAGE | SIF_POS;
+    si.nPage = static_cast<UINT>(page);
+    si.nPos = std::min(si.nPos, kScrollMax - page);
+    SetScrollInfo(scbVert, SB_CTL, &si, TRUE);
+    EnableWindow(scbVert, page < kScrollMax);
+}
+
+void TfAnswers::scbVertChange() {
+    SCROLLINFO si = {};
+    si.cbSize = sizeof(si);
+    si.fMask = SIF_ALL;
+    GetScrollInfo(scbVert, SB_CTL, &si);
+    const int page = static_cast<int>(si.nPage);
+    // One unit more than FormResize allows: the scroll bar's own limit.
+    si.fMask = SIF_POS;
+    si.nPos = std::min(si.nPos, kScrollMax - page + 1);
+    SetScrollInfo(scbVert, SB_CTL, &si, TRUE);
+    listTop_ = -Rounded(static_cast<long double>(ContentHeight()) * si.nPos / kScrollMax);
+    const LRESULT itemHeight = SendMessageW(lbAnswers, LB_GETITEMHEIGHT, 0, 0);
+    if (itemHeight > 0) SendMessageW(lbAnswers, LB_SETTOPINDEX, static_cast<WPARAM>(-listTop_ / itemHeight), 0);
+    EnableWindow(scbVert, page < kScrollMax);
+}
+
+void TfAnswers::OnVScroll(int code) {
+    SCROLLINFO si = {};
+    si.cbSize = sizeof(si);
+    si.fMask = SIF_ALL;
+    GetScrollInfo(scbVert, SB_CTL, &si);
+    int pos = si.nPos;
+    switch (code) {
+    case SB_LINEUP: pos -= kSmallChange; break;
+    case SB_LINEDOWN: pos += kSmallChange; break;
+    case SB_PAGEUP: pos -= static_cast<int>(si.nPage); break;
+    case SB_PAGEDOWN: pos += static_cast<int>(si.nPage); break;
+    case SB_THUMBTRACK:
+    case SB_THUMBPOSITION: pos = si.nTrackPos; break;
+    case SB_TOP: pos = 0; break;
+    case SB_BOTTOM: pos = kScrollMax; break;
+    default: return;
+    }
+    si.fMask = SIF_POS;
+    si.nPos = std::max(0, std::min(pos, kScrollMax));
+    SetScrollInfo(scbVert, SB_CTL, &si, TRUE);
+    scbVertChange();
+}
+
+void TfAnswers::btnOkClick() {
+    if (outcome_ == 0) outcome_ = 1;
+}
+
+void TfAnswers::OnListSelectionChange() {
+    // Ordering never reports a selection: "ОК" is enabled from the start there.
+    if (mode_ == 0) SetOkEnabled(true);
+    if (mode_ == 1) SetOkEnabled(SendMessageW(lbAnswers, LB_GETSELCOUNT, 0, 0) > 0);
+}
+
+std::vector<bool> TfAnswers::SelectedByAnswer() const {
+    std::vector<bool> selected(answers_.size(), false);
+    for (size_t position = 0; position < displayOrder_.size(); ++position) {
+        bool on;
+        if (listMultiple_) {
+            on = SendMessageW(lbAnswers, LB_GETSEL, position, 0) > 0;
+        } else {
+            on = SendMessageW(lbAnswers, LB_GETCURSEL, 0, 0) == static_cast<LRESULT>(position);
+        }
+        // Only choice modes select; in ordering the highlight means nothing.
+        if (on && mode_ < 2) selected[displayOrder_[position]] = true;
+    }
+    return selected;
+}
+
+std::string TfAnswers::MemoText() const {
+    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(mmInputAnswer)) + 1, L'\0');
+    text.resize(static_cast<size_t>(GetWindowTextW(mmInputAnswer, &text[0], static_cast<int>(text.size()))));
+    return WideToCp1251(text);
+}
+
+long double TfAnswers::GetScore() const {
+    TTestQuestion question;
+    TAnswerState state;
+    if (mode_ == 3) {
+        question.AnswerMode = 1;
+        for (const TSavedAnswer& saved : savedAnswers_) {
+            TTestAnswer answer;
+            answer.Text = saved.Text;
+            answer.Weight = static_cast<int8_t>(saved.Weight);
+            question.Answers.push_back(answer);
+        }
+        state.Typed = MemoText();
+        return AnswerRatio(question, state);
+    }
+    if (mode_ > 3) return 0;
+    question.AnswerMode = AnswerModeOf(mode_);
+    question.Answers = answers_;
+    state.Order = displayOrder_;
+    state.Selected = SelectedByAnswer();
+    return AnswerRatio(question, state);
+}
+
+std::string TfAnswers::GetAnswerText() const {
+    TTestQuestion question;
+    TAnswerState state;
+    if (inputVisible_) {
+        question.AnswerMode = 1;
+        state.Typed = MemoText();
+        return AnswerLogText(question, state);
+    }
+    question.AnswerMode = AnswerModeOf(mode_);
+    question.Answers = answers_;
+    state.Order = displayOrder_;
+    state.Selected = SelectedByAnswer();
+    return AnswerLogText(question, state);
+}
+
+bool TfAnswers::InputVisible() const { return inputVisible_; }
+
+uint8_t TfAnswers::Mode() const { return mode_; }
+
+const std::vector<size_t>& TfAnswers::DisplayOrder() const { return displayOrder_; }
+
+void TfAnswers::DrawOkButton(const DRAWITEMSTRUCT& item) {
+    HDC dc = item.hDC;
+    RECT rc = item.rcItem;
+    const bool enabled = (item.itemState & ODS_DISABLED) == 0;
+    const bool pressed = (item.itemState & ODS_SELECTED) != 0;
+    FillRect(dc, &rc, GetSysColorBrush(COLOR_BTNFACE));
+    DrawEdge(dc, &rc, pressed ? BDR_SUNKENOUTER : BDR_RAISEDINNER, BF_RECT);
+    // The picture: a tick, green when the answer can be confirmed, grey when not.
+    const int shift = pressed ? 1 : 0;
+    const int cy = (rc.top + rc.bottom) / 2 + shift;
+    const int x0 = rc.left + 10 + shift;
+    HPEN pen = CreatePen(PS_SOLID, 3, enabled ? RGB(0, 128, 0) : GetSysColor(COLOR_GRAYTEXT));
+    HGDIOBJ oldPen = SelectObject(dc, pen);
+    POINT tick[3] = {{x0, cy - 1}, {x0 + 5, cy + 5}, {x0 + 14, cy - 7}};
+    Polyline(dc, tick, 3);
+    SelectObject(dc, oldPen);
+    DeleteObject(pen);
+
+    RECT textRect = rc;
+    textRect.left = x0 + 18;
+    OffsetRect(&textRect, 0, shift);
+    HGDIOBJ oldFont = SelectObject(dc, formFont_);
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, GetSysColor(enabled ? COLOR_BTNTEXT : COLOR_GRAYTEXT));
+    DrawTextW(dc, L"ОК", -1, &textRect, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+    SelectObject(dc, oldFont);
+    if (item.itemState & ODS_FOCUS) {
+        RECT focus = rc;
+        InflateRect(&focus, -3, -3);
+        DrawFocusRect(dc, &focus);
+    }
+}
+
+LRESULT CALLBACK TfAnswers::MemoProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                     DWORD_PTR data) {
+    auto* self = reinterpret_cast<TfAnswers*>(data);
+    switch (message) {
+    case WM_KEYDOWN:
+        self->ctrlDown_ = GetKeyState(VK_CONTROL) < 0;
+        if (wParam == VK_RETURN && self->ctrlDown_) {
+            try {
+                self->btnOkClick();
+            } catch (...) {
+                HandleApplicationException();
+            }
+        }
+        break;
+    case WM_CHAR:
+        // Ctrl+Enter arrives as a line feed; neither it nor a carriage return may reach the text then.
+        if ((wParam == L'\r' || wParam == L'\n') && self->ctrlDown_) return 0;
+        break;
+    case WM_NCDESTROY:
+        RemoveWindowSubclass(hwnd, MemoProc, kMemoSubclassId);
+        break;
+    }
+    return DefSubclassProc(hwnd, message, wParam, lParam);
+}
+
+LRESULT TfAnswers::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_SIZE:
+        if (pnlControl == nullptr) break;  // still being created
+        pnlControlResize();
+        Layout();
+        FormResize();
+        break;
+    case WM_COMMAND:
+        if (LOWORD(wParam) == kIdOk && HIWORD(wParam) == BN_CLICKED) {
+            btnOkClick();
+            return 0;
+        }
+        if (LOWORD(wParam) == kIdList && HIWORD(wParam) == LBN_SELCHANGE) {
+            OnListSelectionChange();
+            return 0;
+        }
+        break;
+    case WM_VSCROLL:
+        if (reinterpret_cast<HWND>(lParam) == scbVert) {
+            OnVScroll(LOWORD(wParam));
+            return 0;
+        }
+        break;
+    case WM_DRAWITEM: {
+        const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+        if (item->CtlID == kIdOk) {
+            DrawOkButton(*item);
+            return TRUE;
+        }
+        break;
+    }
+    case WM_CTLCOLORSTATIC:
+        if (reinterpret_cast<HWND>(lParam) == lbHint) {
+            HDC dc = reinterpret_cast<HDC>(wParam);
+            SetBkColor(dc, GetSysColor(COLOR_INFOBK));
+            SetTextColor(dc, GetSysColor(COLOR_INFOTEXT));
+            return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_INFOBK));
+        }
+        break;
+    }
+    return TWindow::HandleMessage(message, wParam, lParam);
+}

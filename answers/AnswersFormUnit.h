@@ -1,0 +1,79 @@
+#pragma once
+// The window in which the person answers the current question: the answers with a scroll bar
+// (or a text box for a typed answer), a hint, and "ОК". It lives inside the main window.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "model/TestData.h"
+#include "platform/Window.h"
+
+class TfAnswers : public TWindow {
+public:
+    // `outcome` is the main window's Outcome byte: btnOkClick sets it to 1 (answered) only when it is 0.
+    explicit TfAnswers(uint8_t& outcome);
+    ~TfAnswers() override;
+
+    bool Create(HWND mainWindow);            // child of mainWindow, hidden
+    void SetFontSize(int points);            // the list's and the memo's font size
+    // Hides the window, refills it; width := Round(main width × 50 / 100) − 30 (half-to-even),
+    // top := Round(main height × 30 / 100).
+    void LoadAnswers(const std::vector<TTestAnswer>& answers, bool shuffle, uint8_t answerMode);
+    void SetMode(uint8_t mode);              // window/list mode 0..3
+    void SetHint(const std::string& cp1251);
+    void SetOkEnabled(bool value);
+    int ContentHeight() const;
+    int ControlHeight() const;               // height of pnlControl
+    void FormResize();                       // page size/position/enabled of scbVert
+    void scbVertChange();                    // after the main window moved scbVert's position
+    void btnOkClick();
+    long double GetScore() const;
+    std::string GetAnswerText() const;
+    bool InputVisible() const;               // pnlInput visible (typed mode)
+    uint8_t Mode() const;
+    // Answer indices (file order) as shown.
+    const std::vector<size_t>& DisplayOrder() const;
+
+    HWND scbVert = nullptr, lbAnswers = nullptr, pnlInput = nullptr, mmInputAnswer = nullptr,
+         pnlControl = nullptr, btnOk = nullptr, lbHint = nullptr, shpHint = nullptr;
+
+protected:
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    struct TSavedAnswer {
+        std::string Text;
+        int32_t Weight = 0;
+    };
+
+    static LRESULT CALLBACK MemoProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                     DWORD_PTR data);
+    void CreateList(bool multiple);
+    void FillList();
+    void Layout();
+    void pnlControlResize();
+    void OnListSelectionChange();
+    void OnVScroll(int code);
+    void DrawOkButton(const DRAWITEMSTRUCT& item);
+    std::vector<bool> SelectedByAnswer() const;
+    std::string MemoText() const;
+    bool ListVisible() const { return !inputVisible_; }
+
+    uint8_t& outcome_;
+    HWND mainWindow_ = nullptr;
+    HFONT formFont_ = nullptr;
+    HFONT answerFont_ = nullptr;
+    uint8_t mode_ = 0;
+    bool inputVisible_ = false;
+    bool listMultiple_ = false;
+    bool ctrlDown_ = false;
+    int controlHeight_ = 56;
+    int listTop_ = 0;
+    // The answers as loaded (file order) and the order they are shown in.
+    std::vector<TTestAnswer> answers_;
+    std::vector<size_t> displayOrder_;
+    // Rebuilt only when a typed question is loaded.
+    std::vector<TSavedAnswer> savedAnswers_;
+};

@@ -1,0 +1,20 @@
+#pragma once
+// A group box that is also a container: its controls are its children, and what they send
+// up (commands, colour requests, owner drawing) goes on to the window the box sits on, so
+// that window handles its controls as if they were its own.
+
+#include <string>
+
+#include "platform/Window.h"
+
+class TGroupBox : public TWindow {
+public:
+    bool Create(HWND parent, int x, int y, int width, int height, const std::wstring& caption, HFONT font);
+
+protected:
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    void Paint(HDC dc);
+    HFONT font_ = nullptr;
+};

@@ -1,0 +1,537 @@
+// Whole runs of the main window: a test built as the authoring tool builds it, read back as the
+// player reads its own payload, and a "person" on another thread who registers, answers,
+// skips, interrupts and closes the result window with real window messages.
+#include <windows.h>
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <functional>
+#include <regex>
+#include <thread>
+#include <vector>
+
+#include "answers/AnswersFormUnit.h"
+#include "app/Payload.h"
+#include "archive/ZipArchive.h"
+#include "archive/ZipTest.h"
+#include "model/Codepage.h"
+#include "run/MainFormUnit.h"
+#include "tests/win/WinTestUtil.h"
+#include "tools/TestBuilder.h"
+#include "windows/ResultFormUnit.h"
+
+namespace {
+
+// A test of typed-input questions "Q0".."Qn-1" whose accepted answer is "да".
+TTestSource TypedTest(int questions) {
+    TTestSource source;
+    source.Name = "Run test";
+    source.ExtraFieldCaption = "Группа";
+    source.EffectSteps = 1;
+    source.PasswordTail = "runtest1";
+    source.PackLevel = 0;
+    for (int i = 0; i < questions; ++i) {
+        TSourceQuestion q;
+        q.AnswerMode = amTyped;
+        q.Text = "Q" + std::to_string(i);
+        TSourceAnswer a;
+        a.Weight = 1;
+        a.Variants = {"да"};
+        q.Answers.push_back(a);
+        source.Questions.push_back(q);
+    }
+    return source;
+}
+
+// The test built into an executable and read back as the player reads itself: the settings
+// and a temporary copy of the archive.
+class TBuiltTest {
+public:
+    explicit TBuiltTest(const TTestSource& source) : savedSignatures_(ZipSignatures()) {
+        // The player's archives wear their own signatures.
+        SetZipSignatures(kTestArchiveSignatures);
+        TBuildOptions options;
+        options.Player = TPath(ModulePath());
+        options.Output = scratch_ / L"test.exe";
+        TBuildResult built = BuildTest(source, options);
+        if (!built.Ok()) throw std::runtime_error("build failed: " + built.Report.Errors.front());
+        ReadPayload(options.Output, Info);
+        if (Info.ArchiveFile.empty()) throw std::runtime_error("no payload");
+    }
+    ~TBuiltTest() {
+        DeleteFileAt(Info.ArchiveFile);
+        SetZipSignatures(savedSignatures_);
+    }
+    TPath ResultsPath() const { return scratch_ / L"Results.txt"; }
+    const TScratchFolder& Scratch() const { return scratch_; }
+
+    TPayloadInfo Info;
+
+private:
+    TZipSignatures savedSignatures_;
+    TScratchFolder scratch_;
+};
+
+// Plays the person at the player while the test's thread runs the program's loop.
+class TPerson {
+public:
+    TPerson(TfMain& main, std::function<void(TPerson&)> script)
+        : main_(main), thread_([this, script] {
+              script(*this);
+              done_ = true;
+          }) {}
+    ~TPerson() { Join(); }
+    void Join() {
+        if (thread_.joinable()) thread_.join();
+    }
+
+    HWND WaitTop(const wchar_t* className, const wchar_t* caption = nullptr, int ms = 10000) {
+        for (int waited = 0; waited < ms; waited += 10) {
+            HWND found = FindTopWindow(GetCurrentProcessId(), className, caption);
+            if (found != nullptr) return found;
+            Sleep(10);
+        }
+        ADD_FAILURE() << "no window of class " << WideToCp1251(className);
+        return nullptr;
+    }
+    void Register(const std::wstring& fio, const std::wstring& other) {
+        HWND login = WaitTop(L"TfLogin");
+        if (login == nullptr) return;
+        HWND eFIO = FindWindowExW(login, nullptr, L"Edit", nullptr);
+        HWND eOther = FindWindowExW(login, eFIO, L"Edit", nullptr);
+        SendMessageW(eFIO, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(fio.c_str()));
+        SendMessageW(eOther, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(other.c_str()));
+        PostMessageW(login, WM_KEYDOWN, VK_RETURN, 0);
+        WaitGone(login);
+    }
+    // The login's two fields as they stand when it shows.
+    std::pair<std::wstring, std::wstring> LoginFields() {
+        HWND login = WaitTop(L"TfLogin");
+        if (login == nullptr) return {};
+        HWND eFIO = FindWindowExW(login, nullptr, L"Edit", nullptr);
+        HWND eOther = FindWindowExW(login, eFIO, L"Edit", nullptr);
+        return {WindowText(eFIO), WindowText(eOther)};
+    }
+    void CancelLogin() {
+        HWND login = WaitTop(L"TfLogin");
+        if (login != nullptr) PostMessageW(login, WM_KEYDOWN, VK_ESCAPE, 0);
+    }
+    // Waits until question number `n` (counting from 1 over the program's life) is on screen
+    // and waiting for its answer.
+    bool WaitQuestion(uint32_t n, int ms = 10000) {
+        for (int waited = 0; waited < ms; waited += 5) {
+            if (main_.QuestionsShown >= n) return true;
+            Sleep(5);
+        }
+        ADD_FAILURE() << "question " << n << " never came";
+        return false;
+    }
+    void Answer() { PostMessageW(main_.Answers->btnOk, BM_CLICK, 0, 0); }
+    void TypeAnswer(const std::wstring& text) {
+        SendMessageW(main_.Answers->mmInputAnswer, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+        Answer();
+    }
+    void Skip() { PostMessageW(main_.btnSkip, BM_CLICK, 0, 0); }
+    // Escape on the stage, then OK or Cancel in the confirmation.
+    void Interrupt(bool confirm) {
+        PostMessageW(main_.Handle(), WM_KEYDOWN, VK_ESCAPE, 0);
+        HWND box = WaitTop(L"#32770", L"Внимание!");
+        if (box == nullptr) return;
+        boxText = MessageBoxText(box);
+        PostMessageW(box, WM_COMMAND, confirm ? IDOK : IDCANCEL, 0);
+        WaitGone(box);
+    }
+    // Notes what the result window shows, then closes it with Enter (again) or Escape.
+    void CloseResult(bool again) {
+        HWND result = WaitTop(L"TfResult", nullptr, 20000);
+        if (result == nullptr) return;
+        interruptedShown = main_.Result->IsInterruptedShown();
+        markText = WindowText(main_.Result->lbMark);
+        PostMessageW(result, WM_KEYDOWN, again ? VK_RETURN : VK_ESCAPE, 0);
+        WaitGone(result);
+    }
+    // Answers an error box, noting its text.
+    std::wstring AnswerBox(const wchar_t* caption) {
+        HWND box = WaitTop(L"#32770", caption);
+        if (box == nullptr) return L"";
+        std::wstring text = MessageBoxText(box);
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+        WaitGone(box);
+        return text;
+    }
+    static void WaitGone(HWND window) {
+        for (int i = 0; i < 1000 && IsWindow(window) && IsWindowVisible(window); ++i) Sleep(10);
+    }
+    uint8_t Outcome() const { return *static_cast<volatile const uint8_t*>(&main_.Outcome); }
+
+    std::wstring boxText;
+    bool interruptedShown = false;
+    std::wstring markText;
+
+private:
+    TfMain& main_;
+    std::atomic<bool> done_{false};
+    std::thread thread_;
+};
+
+// The question texts in the order the log says they were asked.
+std::vector<std::string> AskedQuestions(const std::string& log) {
+    std::vector<std::string> asked;
+    const std::string marker = Utf8ToCp1251("Задан вопрос \"");
+    for (size_t at = log.find(marker); at != std::string::npos; at = log.find(marker, at + 1)) {
+        size_t start = at + marker.size();
+        asked.push_back(log.substr(start, log.find('"', start) - start));
+    }
+    return asked;
+}
+
+size_t Count(const std::string& text, const std::string& what) {
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+}
+
+std::string Cp(const char* utf8) { return Utf8ToCp1251(utf8); }
+
+}  // namespace
+
+TEST(MainRun, SequentialSkippedQuestionComesBackLastAndTheNextRunContinues) {
+    TTestSource source = TypedTest(5);
+    source.SequentialOrder = true;
+    source.SkipsAllowed = 1;
+    TBuiltTest test(source);
+    TfMain main(test.Info);
+    ASSERT_TRUE(main.Create());
+    main.Result->ResultsPath = test.ResultsPath();
+
+    bool skipEnabledOnLast = true;
+    std::wstring countOnLast;
+    std::pair<std::wstring, std::wstring> fieldsAgain;
+    TPerson person(main, [&](TPerson& p) {
+        p.Register(L"Иванов  Иван ", L"10А");
+        p.WaitQuestion(1);
+        p.TypeAnswer(L"да");
+        p.WaitQuestion(2);
+        p.Skip();
+        for (uint32_t n = 3; n <= 5; ++n) {
+            p.WaitQuestion(n);
+            p.TypeAnswer(L"нет");
+        }
+        p.WaitQuestion(6);
+        skipEnabledOnLast = IsWindowEnabled(main.btnSkip) != FALSE;
+        countOnLast = WindowText(main.lbQuestionsCount);
+        p.Skip();  // disabled: nothing happens
+        Sleep(100);
+        EXPECT_EQ(p.Outcome(), qoNone) << "a disabled skip button must not end the question";
+        p.TypeAnswer(L"да");
+        p.CloseResult(true);
+        fieldsAgain = p.LoginFields();
+        p.Register(L"Петров", L"11Б");
+        for (uint32_t n = 7; n <= 11; ++n) {
+            p.WaitQuestion(n);
+            p.Answer();
+        }
+        p.CloseResult(false);
+    });
+    main.RunTestLoop();
+    person.Join();
+
+    const std::string log = main.LogText();
+    const std::vector<std::string> expected = {"Q1", "Q2", "Q3", "Q4", "Q0", "Q2",  // first run
+                                               "Q3", "Q4", "Q0", "Q1", "Q2"};      // the second goes on after Q2
+    EXPECT_EQ(AskedQuestions(log), expected);
+    EXPECT_FALSE(skipEnabledOnLast);
+    EXPECT_EQ(countOnLast, L"Вопрос 5 из 5");
+    EXPECT_EQ(Count(log, Cp("Начало тестирования")), 2u);
+    EXPECT_EQ(Count(log, Cp("Вопрос пропущен пользователем")), 1u);
+    EXPECT_EQ(Count(log, Cp("Ответ пользователя:\r\n----\r\n[да]\r\n---")), 2u);
+    EXPECT_EQ(fieldsAgain, std::make_pair(std::wstring(), std::wstring())) << "the next person starts empty";
+
+    // Two records, the first with the name exactly as typed; marks: 2 right of 5 -> 2, then 0.
+    const std::string results = ReadWholeFile(test.ResultsPath());
+    const std::regex record(Cp("Название теста: - Run test\r\n"
+                               "ФИО тестируемого - Иванов  Иван \r\n"
+                               "Группа - 10А\r\n"
+                               "Время тестирования: - [0-9]+ сек\r\n"
+                               "Результирующая оценка: - 2 балла\r\n\r\n"
+                               "Название теста: - Run test\r\n"
+                               "ФИО тестируемого - Петров\r\n"
+                               "Группа - 11Б\r\n"
+                               "Время тестирования: - [0-9]+ сек\r\n"
+                               "Результирующая оценка: - 0 баллов\r\n\r\n"));
+    EXPECT_TRUE(std::regex_match(results, record)) << results;
+}
+
+TEST(MainRun, InterruptionAsksFirstAndEndsTheRunWithMarkZero) {
+    TTestSource source = TypedTest(3);
+    TBuiltTest test(source);
+    TfMain main(test.Info);
+    ASSERT_TRUE(main.Create());
+    main.Result->ResultsPath = test.ResultsPath();
+    uint8_t afterCancel = 99;
+    TPerson person(main, [&](TPerson& p) {
+        p.Register(L"Сидоров", L"1");
+        p.WaitQuestion(1);
+        p.Interrupt(false);
+        Sleep(50);
+        afterCancel = p.Outcome();
+        p.Interrupt(true);
+        p.CloseResult(false);
+    });
+    main.RunTestLoop();
+    person.Join();
+    EXPECT_EQ(person.boxText, L"Вы действительно хотите прервать текущий тест?");
+    EXPECT_EQ(afterCancel, qoNone) << "Cancel leaves the question as it was";
+    EXPECT_TRUE(person.interruptedShown);
+    EXPECT_EQ(person.markText, L"0 баллов");
+    EXPECT_EQ(Count(main.LogText(), Cp("Тест прерван пользователем")), 1u);
+    EXPECT_EQ(AskedQuestions(main.LogText()).size(), 1u);
+    EXPECT_NE(ReadWholeFile(test.ResultsPath()).find(Cp("Результирующая оценка: - 0 баллов")), std::string::npos);
+}
+
+TEST(MainRun, QuestionLimitsRunOutOneByOne) {
+    TTestSource source = TypedTest(2);
+    source.LimitSeconds = 1;
+    TBuiltTest test(source);
+    TfMain main(test.Info);
+    ASSERT_TRUE(main.Create());
+    main.Result->ResultsPath = test.ResultsPath();
+    TPerson person(main, [&](TPerson& p) {
+        p.Register(L"Кто-то", L"1");
+        p.WaitQuestion(1);
+        // The first limit runs out with the right answer typed in: it counts.
+        SendMessageW(main.Answers->mmInputAnswer, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"да"));
+        p.CloseResult(false);
+    });
+    main.RunTestLoop();
+    person.Join();
+    const std::string log = main.LogText();
+    EXPECT_EQ(Count(log, Cp("Время, отпущенное на вопрос, истекло")), 2u);
+    EXPECT_EQ(Count(log, Cp("Предварительная оценка 5")), 1u);
+    EXPECT_EQ(Count(log, Cp("Предварительная оценка 2")), 1u) << "(5 + 0) / 2 = 2.5 rounds to 2";
+    EXPECT_EQ(person.markText, L"2 балла");
+    // The bar ran to its end.
+    EXPECT_EQ(SendMessageW(main.prbTimeLimit, PBM_GETPOS, 0, 0), SendMessageW(main.prbTimeLimit, PBM_GETRANGE, FALSE, 0));
+}
+
+TEST(MainRun, WholeTestLimitEndsTheRunAndTheQuestionOnScreenDoesNotCount) {
+    TTestSource source = TypedTest(3);
+    source.LimitSeconds = 2;
+    source.LimitWholeTest = true;
+    TBuiltTest test(source);
+    TfMain main(test.Info);
+    ASSERT_TRUE(main.Create());
+    main.Result->ResultsPath = test.ResultsPath();
+    TPerson person(main, [&](TPerson& p) {
+        p.Register(L"Кто-то", L"1");
+        p.WaitQuestion(1);
+        p.TypeAnswer(L"да");
+        p.WaitQuestion(2);
+        SendMessageW(main.Answers->mmInputAnswer, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"да"));
+        p.CloseResult(false);
+    });
+    main.RunTestLoop();
+    person.Join();
+    const std::string log = main.LogText();
+    EXPECT_EQ(Count(log, Cp("Время, отпущенное на тестирование, истекло")), 1u);
+    EXPECT_EQ(Count(log, Cp("Предварительная оценка")), 1u);
+    EXPECT_EQ(person.markText, L"5 баллов");
+}
+
+TEST(MainRun, NoQuestionsStillGivesAResult) {
+    TTestSource source = TypedTest(2);
+    TBuiltTest test(source);
+    test.Info.QuestionsPerTest = 0;  // only a test built elsewhere asks nothing
+    TfMain main(test.Info);
+    ASSERT_TRUE(main.Create());
+    main.Result->ResultsPath = test.ResultsPath();
+    TPerson person(main, [&](TPerson& p) {
+        p.Register(L"Кто-то", L"1");
+        p.CloseResult(false);
+    });
+    main.RunTestLoop();
+    person.Join();
+    EXPECT_EQ(Count(main.LogText(), Cp("Начало тестирования")), 1u);
+    EXPECT_TRUE(AskedQuestions(main.LogText()).empty());
+    EXPECT_EQ(person.markText, L"0 баллов");
+    EXPECT_FALSE(IsWindowVisible(main.gbxInfo.Handle())) << "the information box slid out again";
+}
+
+TEST(MainRun, DamagedQuestionEndsTheRunLikeAnUnreadableTest) {
+    TTestSource source = TypedTest(2);
+    source.SequentialOrder = true;
+    TBuiltTest test(source);
+    // Q1 (asked first) claims far more packed data than the archive holds.
+    std::string bytes = ReadWholeFile(test.Info.ArchiveFile);
+    size_t name = bytes.rfind("Q0002.QST");
+    if (name == std::string::npos) name = bytes.rfind(".QST");
+    ASSERT_NE(name, std::string::npos);
+    const std::string big("\xF0\xFF\xFF\x7F", 4);
+    bytes.replace(name - 46 + 20, 4, big);
+    ASSERT_TRUE(WriteWholeFile(test.Info.ArchiveFile, bytes));
+
+    TfMain main(test.Info);
+    ASSERT_TRUE(main.Create());
+    main.Result->ResultsPath = test.ResultsPath();
+    std::wstring error;
+    std::pair<std::wstring, std::wstring> fieldsAfter;
+    TPerson person(main, [&](TPerson& p) {
+        p.Register(L"Кто-то", L"1");
+        error = p.AnswerBox(L"Ошибка!");
+        fieldsAfter = p.LoginFields();
+        p.CancelLogin();
+    });
+    main.RunTestLoop();
+    person.Join();
+    EXPECT_EQ(error.rfind(L"Не удается прочитать тест \"", 0), 0u) << WideToCp1251(error);
+    EXPECT_EQ(fieldsAfter, std::make_pair(std::wstring(L"Кто-то"), std::wstring(L"1"))) << "the fields stay as typed";
+    EXPECT_EQ(ReadWholeFile(test.ResultsPath()), "<missing>") << "no result for a run that could not take place";
+    EXPECT_FALSE(IsWindowVisible(main.gbxInfo.Handle()));
+    EXPECT_FALSE(IsWindowVisible(main.pnlQuestion.Handle()));
+}
+
+TEST(MainRun, TestTimeOutBetweenQuestionsEndsTheNextWait) {
+    TTestSource source = TypedTest(2);
+    TBuiltTest test(source);
+    TfMain main(test.Info);
+    ASSERT_TRUE(main.Create());
+    ASSERT_TRUE(main.Test->OpenTest(test.Info.ArchiveFile, test.Info.PasswordTail));
+    main.QuestionsPerTest = 2;
+
+    // Kept while the whole-test limit is active...
+    main.WholeTestLimitActive = true;
+    main.Outcome = qoTestTimeOut;
+    EXPECT_EQ(main.AskQuestion(0), qoTestTimeOut);
+
+    // ...but any other left-over outcome is cleared: the question waits for its answer.
+    main.WholeTestLimitActive = false;
+    main.Outcome = qoAnswered;
+    TPerson person(main, [&](TPerson& p) {
+        p.WaitQuestion(2);
+        Sleep(50);
+        EXPECT_EQ(p.Outcome(), qoNone);
+        p.Answer();
+    });
+    EXPECT_EQ(main.AskQuestion(1), qoAnswered);
+}
+
+TEST(MainRun, SlidesTakeTheirTicksAndLandExactly) {
+    for (uint8_t steps : {0, 1, 7}) {
+        TPayloadInfo settings;
+        settings.EffectSteps = steps;
+        TfMain main(settings);
+        ASSERT_TRUE(main.Create());
+        ShowWindow(main.Handle(), SW_SHOW);
+        HWND box = main.gbxInfo.Handle();
+        const uint32_t before = main.AnimationTicks;
+        main.SlideInfoIn();
+        RECT rc;
+        GetWindowRect(box, &rc);
+        EXPECT_EQ(rc.top, GetSystemMetrics(SM_CYSCREEN) - TfMain::kInfoHeight) << int(steps);
+        EXPECT_EQ(main.AnimationTicks - before, steps) << "full slide of " << int(steps);
+        EXPECT_TRUE(IsWindowVisible(box));
+
+        const uint32_t half = main.AnimationTicks;
+        main.SlideWindow(box, 37, 11, -1, -1, main.HalfSlideSteps());
+        GetWindowRect(box, &rc);
+        EXPECT_EQ(rc.left, 37);
+        EXPECT_EQ(rc.top, 11);
+        EXPECT_EQ(main.AnimationTicks - half, steps == 7 ? 3u : 1u) << "half slide of " << int(steps);
+
+        main.SlideInfoOut();
+        GetWindowRect(box, &rc);
+        EXPECT_EQ(rc.top, GetSystemMetrics(SM_CYSCREEN));
+        EXPECT_FALSE(IsWindowVisible(box));
+        EXPECT_FALSE(main.tmrAnimation.Enabled());
+    }
+}
+
+TEST(MainRun, CountdownFillsTheBarAndSignalsOnce) {
+    TPayloadInfo settings;
+    TfMain main(settings);
+    ASSERT_TRUE(main.Create());
+    struct {
+        bool whole;
+        uint8_t outcome;
+    } cases[] = {{false, qoQuestionTimeOut}, {true, qoTestTimeOut}};
+    for (const auto& c : cases) {
+        main.WholeTestLimitActive = c.whole;
+        main.Outcome = qoNone;
+        main.SetTimeLimit(3);
+        EXPECT_TRUE(IsWindowEnabled(main.lbTimeLimit));
+        EXPECT_EQ(SendMessageW(main.prbTimeLimit, PBM_GETRANGE, FALSE, 0), 3);
+        main.tmrLimitTimer();
+        main.tmrLimitTimer();
+        EXPECT_EQ(main.Outcome, qoNone);
+        EXPECT_EQ(SendMessageW(main.prbTimeLimit, PBM_GETPOS, 0, 0), 2);
+        main.tmrLimitTimer();
+        EXPECT_EQ(main.Outcome, c.outcome);
+        EXPECT_EQ(SendMessageW(main.prbTimeLimit, PBM_GETPOS, 0, 0), 3);
+        main.Outcome = qoNone;
+        main.tmrLimitTimer();  // inert from now on
+        main.tmrLimitTimer();
+        EXPECT_EQ(main.tmrLimit.Tag, -1);
+        EXPECT_EQ(main.Outcome, qoNone);
+    }
+    for (int32_t inert : {0, -2}) {
+        main.SetTimeLimit(inert);
+        EXPECT_FALSE(IsWindowEnabled(main.lbTimeLimit)) << inert;
+        EXPECT_EQ(SendMessageW(main.prbTimeLimit, PBM_GETRANGE, FALSE, 0), 0) << inert;
+    }
+}
+
+TEST(MainRun, ElapsedTimeCountsSeconds) {
+    TPayloadInfo settings;
+    TfMain main(settings);
+    ASSERT_TRUE(main.Create());
+    main.tmrGlobalTime.Tag = 0;
+    const DWORD start = GetTickCount();
+    main.WaitUntil([&] { return GetTickCount() - start >= 2300; });
+    EXPECT_GE(main.ElapsedSeconds(), 2);
+    EXPECT_LE(main.ElapsedSeconds(), 3);
+}
+
+TEST(MainRun, WheelAndArrowsMoveTheAnswersScrollBar) {
+    TPayloadInfo settings;
+    TfMain main(settings);
+    ASSERT_TRUE(main.Create());
+    ShowWindow(main.Handle(), SW_SHOW);
+    HWND answers = main.Answers->Handle();
+    SetWindowPos(answers, nullptr, 500, 200, 400, 300, SWP_NOZORDER);
+    ShowWindow(answers, SW_SHOW);
+    HWND bar = main.Answers->scbVert;
+    ASSERT_NE(bar, nullptr);
+    auto setBar = [&](int position) {
+        SCROLLINFO info = {};
+        info.cbSize = sizeof(info);
+        info.fMask = SIF_ALL;
+        info.nMin = 0;
+        info.nMax = 100;
+        info.nPage = 50;
+        info.nPos = position;
+        SetScrollInfo(bar, SB_CTL, &info, FALSE);
+        EnableWindow(bar, TRUE);
+    };
+    auto position = [&] { return GetScrollPos(bar, SB_CTL); };
+
+    setBar(0);
+    main.FormMouseWheel(-WHEEL_DELTA, {700, 350});  // toward the person: down
+    EXPECT_EQ(position(), 10);
+    main.FormMouseWheel(-WHEEL_DELTA, {500, 350});  // on the edge: not inside
+    EXPECT_EQ(position(), 10);
+    main.FormMouseWheel(WHEEL_DELTA, {700, 350});
+    EXPECT_EQ(position(), 0);
+    setBar(45);
+    main.FormMouseWheel(-WHEEL_DELTA, {700, 350});
+    EXPECT_EQ(position(), 51) << "at most max - page + 1";
+    EnableWindow(bar, FALSE);
+    main.FormMouseWheel(WHEEL_DELTA, {700, 350});
+    EXPECT_EQ(position(), 51) << "a disabled bar does not move";
+
+    setBar(1);
+    main.FormKeyDown(VK_UP);
+    EXPECT_EQ(position(), 0);
+    main.FormKeyDown(VK_DOWN);
+    EXPECT_EQ(position(), 2);
+}

@@ -1,0 +1,90 @@
+#pragma once
+// The window that closes every run: who was tested, on what, how long, the mark; the choice
+// between testing the next person and leaving. Each closing appends one record to the results file.
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+
+#include "platform/ModalWindow.h"
+#include "windows/ResultsFile.h"
+
+class TfResult : public TModalWindow {
+public:
+    static constexpr int kClientWidth = 431;
+    static constexpr int kClientHeight = 223;
+
+    TfResult();
+    ~TfResult() override;
+
+    // Creates the window (hidden). `owner` is disabled while it is shown.
+    bool Create(HWND owner);
+    void SetTestName(const std::string& cp1251);
+    // Exactly as typed, not trimmed.
+    void SetFIO(const std::string& cp1251);
+    void SetOtherInfoCaption(const std::string& cp1251);
+    void SetOtherInfo(const std::string& cp1251);
+    void SetTestTime(int32_t seconds);
+    void SetMark(int32_t points);
+    void SetInterrupted(bool interrupted);
+    bool IsInterruptedShown() const;
+
+    // Supplies the log text (cp1251) when "Журнал теста" is clicked; set by the main window.
+    std::function<std::string()> LogText;
+    // Where the record goes; empty = "Results.txt" in the folder of the running executable.
+    TPath ResultsPath;
+
+    // Modal; then appends the record; true only when "Тестировать снова" (or Enter) closed it.
+    bool ShowAndRecord();
+
+    // cp1251 captions as they stand now.
+    std::string Caption(HWND label) const;
+
+    HWND bvMain = nullptr;
+    HWND bvLogo = nullptr;
+    HWND bvTestName = nullptr;
+    HWND bvLogin = nullptr;
+    HWND bvResult = nullptr;
+    HWND bvButtons = nullptr;
+    HWND imgLogo = nullptr;
+    HWND lbTestName_ = nullptr;
+    HWND lbTestName = nullptr;
+    HWND lbFIO_ = nullptr;
+    HWND lbFIO = nullptr;
+    HWND lbOtherInfo_ = nullptr;
+    HWND lbOtherInfo = nullptr;
+    HWND lbTimeOfTest_ = nullptr;
+    HWND lbTimeOfTest = nullptr;
+    HWND lbMark_ = nullptr;
+    HWND lbMark = nullptr;
+    HWND lbTestInterrupted = nullptr;
+    HWND btnStartNewTest = nullptr;
+    HWND btnCloseProgram = nullptr;
+    HWND lbLog = nullptr;
+
+protected:
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    void SetCaption(HWND label, const std::string& cp1251);
+    void LayoutLoginRows();
+    void lbLogClick();
+    void AppendRecord();
+    void PaintLogo(HDC dc, const RECT& rc);
+
+    HWND owner_ = nullptr;
+    HFONT font_ = nullptr;
+    HFONT boldFont_ = nullptr;
+    HFONT linkFont_ = nullptr;
+    // What was set, byte for byte: the record must not go through a wide round trip.
+    std::map<HWND, std::string> captions_;
+    int32_t testSeconds_ = 0;
+    int32_t mark_ = 0;
+};
+
+extern const wchar_t kResultCaption[];       // "Результат тестирования"
+extern const wchar_t kResultsErrorCaption[];  // "Ошибка!"
+
+// The reason of the Windows call that has just failed (GetLastError), as the results file reports it.
+TSystemError ReadLastSystemError();
