@@ -111,6 +111,10 @@ bad() { # description, test.json, expected message
     check "$1: build exits 1" test "$rc" = 1
     check "$1: one message" test "$(wc -l <bad.err)" = 1
     check "$1: the message" grep -qF "testmaker: error: $3" bad.err
+    if [ "$(wc -l <bad.err)" != 1 ] || ! grep -qF "testmaker: error: $3" bad.err; then
+        echo "stderr was:" >&2
+        cat bad.err >&2
+    fi
     check "$1: nothing on stdout" test ! -s bad.out
     check "$1: the old output stays" cmp -s out/test.exe bad-out.exe
     check "$1: nothing left beside it" test "$(ls -A | grep -c bad-out)" = 1

@@ -204,7 +204,7 @@ click_answer_line() { # n
 # focus change may be lost (hence F24), and letters that come too fast now and then too.
 type_text() { # text
     xdotool key F24
-    xdotool type --delay 90 "$1"
+    xdotool type --delay 250 "$1"
 }
 
 # Fills the registration window from its initial focus and presses Return.
