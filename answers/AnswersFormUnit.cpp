@@ -3,11 +3,8 @@
 #include <commctrl.h>
 
 #include <algorithm>
-#include <utility>
 
 #include "model/Codepage.h"
-#include "model/Random.h"
-#include "model/TextUtils.h"
 #include "platform/Win32Util.h"
 #include "run/Scoring.h"
 #include "run/TestLog.h"
@@ -19,7 +16,6 @@ constexpr wchar_t kStripClass[] = L"TfAnswersStrip";
 constexpr wchar_t kHintShapeClass[] = L"TfAnswersHintShape";
 
 constexpr int kIdScroll = 101;
-constexpr int kIdList = 102;
 constexpr int kIdInput = 103;
 constexpr int kIdMemo = 104;
 constexpr int kIdControl = 105;
@@ -48,17 +44,6 @@ const char* const kHints[4] = {
     "Измените порядок следования ответов, перетаскивая их мышью. Затем нажмите \"ОК\"",
     "Введите ответ в поле ввода с клавиатуры. Затем нажмите \"ОК\" или [CTRL+ENTER]",
 };
-
-// The question's answer mode for a window mode; 255 for none.
-uint8_t AnswerModeOf(uint8_t windowMode) {
-    static const uint8_t kAnswerMode[4] = {0, 2, 3, 1};
-    return windowMode < 4 ? kAnswerMode[windowMode] : 255;
-}
-
-uint8_t WindowModeOf(uint8_t answerMode) {
-    static const uint8_t kWindowMode[4] = {0, 3, 1, 2};
-    return kWindowMode[answerMode];
-}
 
 int Rounded(long double value) { return RoundToInt32(value); }
 
@@ -112,12 +97,6 @@ void RegisterHelperClass(const wchar_t* name, WNDPROC proc, HBRUSH background) {
     RegisterClassExW(&wc);
 }
 
-std::wstring ShownText(const std::string& text) {
-    std::string shown = NormalizeSpaces(text);
-    for (size_t at = shown.find("/n"); at != std::string::npos; at = shown.find("/n", at)) shown.replace(at, 2, " ");
-    return Wide(shown);
-}
-
 HWND MakeChild(HWND parent, const wchar_t* cls, const wchar_t* text, DWORD style, DWORD exStyle, int id, HFONT font) {
     HWND hwnd = CreateWindowExW(exStyle, cls, text, WS_CHILD | style, 0, 0, 0, 0, parent,
                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
@@ -169,7 +148,8 @@ bool TfAnswers::Create(HWND mainWindow) {
     si.nMin = 0;
     si.nMax = kScrollMax;
     SetScrollInfo(scbVert, SB_CTL, &si, FALSE);
-    CreateList(false);
+    frAnswersList.OnSelectionChange = [this](bool value) { SetOkEnabled(value); };
+    frAnswersList.Create(Handle(), kScrollWidth, 0, kInitialWidth - kScrollWidth, kInitialHeight);
 
     pnlInput = MakeChild(Handle(), kStripClass, L"", WS_CLIPCHILDREN, WS_EX_CONTROLPARENT, kIdInput, nullptr);
     mmInputAnswer = MakeChild(pnlInput, L"EDIT", L"",
@@ -186,36 +166,16 @@ bool TfAnswers::Create(HWND mainWindow) {
     SetWindowPos(lbHint, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     controlHeight_ = kControlDesignHeight;
     Layout();
-    return scbVert != nullptr && lbAnswers != nullptr && mmInputAnswer != nullptr && btnOk != nullptr;
+    return scbVert != nullptr && frAnswersList.Handle() != nullptr && mmInputAnswer != nullptr && btnOk != nullptr;
 }
 
 void TfAnswers::SetFontSize(int points) {
     HFONT font = MakeFont(L"Times New Roman", points, RUSSIAN_CHARSET);
     SendMessageW(mmInputAnswer, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
-    SendMessageW(lbAnswers, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
     if (answerFont_ != nullptr) DeleteObject(answerFont_);
     answerFont_ = font;
-}
-
-void TfAnswers::CreateList(bool multiple) {
-    // The selection style of a list box is fixed when it is created.
-    if (lbAnswers != nullptr) DestroyWindow(lbAnswers);
-    DWORD style = WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT;
-    if (multiple) style |= LBS_MULTIPLESEL;
-    if (ListVisible()) style |= WS_VISIBLE;
-    lbAnswers = MakeChild(Handle(), L"LISTBOX", L"", style, WS_EX_CLIENTEDGE, kIdList, answerFont_);
-    listMultiple_ = multiple;
-    FillList();
-    Layout();
-}
-
-void TfAnswers::FillList() {
-    SendMessageW(lbAnswers, LB_RESETCONTENT, 0, 0);
-    for (size_t index : displayOrder_) {
-        std::wstring text = ShownText(answers_[index].Text);
-        SendMessageW(lbAnswers, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
-    }
-    listTop_ = 0;
+    frAnswersList.FontSize = points;
+    frAnswersList.Relayout();
 }
 
 void TfAnswers::LoadAnswers(const std::vector<TTestAnswer>& answers, bool shuffle, uint8_t answerMode) {
@@ -229,28 +189,24 @@ void TfAnswers::LoadAnswers(const std::vector<TTestAnswer>& answers, bool shuffl
     SetWindowPos(Handle(), nullptr, 0, 0, Rounded(mainWidth * 50.0L / 100) - 30, rc.bottom - rc.top,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 
-    answers_.clear();
-    displayOrder_.clear();
+    frAnswersList.Clear();
+    addedOrder_.clear();
     if (answerMode == 1) {
         savedAnswers_.clear();
         for (const TTestAnswer& answer : answers) savedAnswers_.push_back({answer.Text, answer.Weight});
     } else {
-        answers_ = answers;
-        const size_t n = answers.size();
-        displayOrder_.resize(n);
-        for (size_t i = 0; i < n; ++i) displayOrder_[i] = i;
-        // j comes from 0 .. order[i] - 1, and order[i] is still i here: a random cyclic
-        // permutation, so with two or more answers none stays in place.
-        if (shuffle) {
-            for (size_t i = 0; i < n; ++i) {
-                size_t j = static_cast<size_t>(RandomInt(static_cast<int32_t>(displayOrder_[i])));
-                std::swap(displayOrder_[i], displayOrder_[j]);
-            }
+        addedOrder_ = AnswerDisplayOrder(answers.size(), shuffle);
+        // All answers are measured in one go: a question may have 255 of them.
+        frAnswersList.BeginUpdate();
+        for (size_t index : addedOrder_) {
+            const TTestAnswer& answer = answers[index];
+            frAnswersList.AddAnswer(answer.Text, answer.AttachKind, answer.AttachFile, answer.Attach, answer.Weight);
         }
+        frAnswersList.EndUpdate();
     }
-    FillList();
 
-    if (answerMode < 4) SetMode(WindowModeOf(answerMode));
+    const uint8_t mode = ListModeOf(answerMode);
+    if (mode != 255) SetMode(mode);
 
     GetWindowRect(Handle(), &rc);
     MapWindowPoints(nullptr, mainWindow_, reinterpret_cast<POINT*>(&rc), 2);
@@ -261,12 +217,12 @@ void TfAnswers::LoadAnswers(const std::vector<TTestAnswer>& answers, bool shuffl
 void TfAnswers::SetMode(uint8_t mode) {
     mode_ = mode;
     if (mode < 4) SetHint(Utf8ToCp1251(kHints[mode]));
+    frAnswersList.Model.Mode = mode;
+    InvalidateRect(frAnswersList.Handle(), nullptr, FALSE);
     inputVisible_ = mode == 3;
-    const bool multiple = mode == 1;
-    if (multiple != listMultiple_) CreateList(multiple);
     SetVisible(pnlInput, inputVisible_);
     SetVisible(scbVert, !inputVisible_);
-    SetVisible(lbAnswers, !inputVisible_);
+    SetVisible(frAnswersList.Handle(), !inputVisible_);
     SetWindowTextW(mmInputAnswer, L"");
     SetOkEnabled(mode > 1);
     Layout();
@@ -284,15 +240,7 @@ void TfAnswers::SetOkEnabled(bool value) {
 }
 
 int TfAnswers::ContentHeight() const {
-    if (inputVisible_) return 100;
-    const LRESULT count = SendMessageW(lbAnswers, LB_GETCOUNT, 0, 0);
-    if (count <= 0) return 0;
-    // The list's own border counts too, or the last answer would need the list's scroll bar.
-    RECT outer, inner;
-    GetWindowRect(lbAnswers, &outer);
-    GetClientRect(lbAnswers, &inner);
-    const int border = (outer.bottom - outer.top) - inner.bottom;
-    return static_cast<int>(count * SendMessageW(lbAnswers, LB_GETITEMHEIGHT, 0, 0)) + border;
+    return inputVisible_ ? 100 : frAnswersList.ContentHeight();
 }
 
 int TfAnswers::ControlHeight() const { return controlHeight_; }
@@ -333,7 +281,8 @@ void TfAnswers::Layout() {
     // The input panel takes the scroll bar's place, which is hidden in typed mode.
     const int left = ListVisible() ? kScrollWidth : 0;
     SetWindowPos(scbVert, nullptr, 0, 0, kScrollWidth, areaHeight, SWP_NOZORDER | SWP_NOACTIVATE);
-    SetWindowPos(lbAnswers, nullptr, left, 0, std::max(0, width - left), areaHeight, SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(frAnswersList.Handle(), nullptr, left, 0, std::max(0, width - left), areaHeight,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
     SetWindowPos(pnlInput, nullptr, left, 0, std::max(0, width - left), areaHeight, SWP_NOZORDER | SWP_NOACTIVATE);
     SetWindowPos(mmInputAnswer, nullptr, kInputBorder, kInputBorder, std::max(0, width - left - 2 * kInputBorder),
                  std::max(0, areaHeight - 2 * kInputBorder), SWP_NOZORDER | SWP_NOACTIVATE);
@@ -348,13 +297,16 @@ void TfAnswers::FormResize() {
     int page = kScrollMax;
     if (contentHeight != 0) {
         RECT rc;
-        GetWindowRect(lbAnswers, &rc);
+        GetWindowRect(frAnswersList.Handle(), &rc);
         page = std::min(kScrollMax * static_cast<int>(rc.bottom - rc.top) / contentHeight, kScrollMax);
     }
     si.fMask = SIF_PAGE | SIF_POS;
     si.nPage = static_cast<UINT>(page);
     si.nPos = std::min(si.nPos, kScrollMax - page);
     SetScrollInfo(scbVert, SB_CTL, &si, TRUE);
+    // The list follows the position here too, or a clamped position would leave it where an
+    // earlier, taller content had been scrolled to.
+    frAnswersList.SetContentTop(-Rounded(static_cast<long double>(contentHeight) * si.nPos / kScrollMax));
     EnableWindow(scbVert, page < kScrollMax);
 }
 
@@ -368,9 +320,7 @@ void TfAnswers::scbVertChange() {
     si.fMask = SIF_POS;
     si.nPos = std::min(si.nPos, kScrollMax - page + 1);
     SetScrollInfo(scbVert, SB_CTL, &si, TRUE);
-    listTop_ = -Rounded(static_cast<long double>(ContentHeight()) * si.nPos / kScrollMax);
-    const LRESULT itemHeight = SendMessageW(lbAnswers, LB_GETITEMHEIGHT, 0, 0);
-    if (itemHeight > 0) SendMessageW(lbAnswers, LB_SETTOPINDEX, static_cast<WPARAM>(-listTop_ / itemHeight), 0);
+    frAnswersList.SetContentTop(-Rounded(static_cast<long double>(ContentHeight()) * si.nPos / kScrollMax));
     EnableWindow(scbVert, page < kScrollMax);
 }
 
@@ -401,27 +351,6 @@ void TfAnswers::btnOkClick() {
     if (outcome_ == 0) outcome_ = 1;
 }
 
-void TfAnswers::OnListSelectionChange() {
-    // Ordering never reports a selection: "ОК" is enabled from the start there.
-    if (mode_ == 0) SetOkEnabled(true);
-    if (mode_ == 1) SetOkEnabled(SendMessageW(lbAnswers, LB_GETSELCOUNT, 0, 0) > 0);
-}
-
-std::vector<bool> TfAnswers::SelectedByAnswer() const {
-    std::vector<bool> selected(answers_.size(), false);
-    for (size_t position = 0; position < displayOrder_.size(); ++position) {
-        bool on;
-        if (listMultiple_) {
-            on = SendMessageW(lbAnswers, LB_GETSEL, position, 0) > 0;
-        } else {
-            on = SendMessageW(lbAnswers, LB_GETCURSEL, 0, 0) == static_cast<LRESULT>(position);
-        }
-        // Only choice modes select; in ordering the highlight means nothing.
-        if (on && mode_ < 2) selected[displayOrder_[position]] = true;
-    }
-    return selected;
-}
-
 std::string TfAnswers::MemoText() const {
     std::wstring text(static_cast<size_t>(GetWindowTextLengthW(mmInputAnswer)) + 1, L'\0');
     text.resize(static_cast<size_t>(GetWindowTextW(mmInputAnswer, &text[0], static_cast<int>(text.size()))));
@@ -429,39 +358,27 @@ std::string TfAnswers::MemoText() const {
 }
 
 long double TfAnswers::GetScore() const {
-    TTestQuestion question;
-    TAnswerState state;
-    if (mode_ == 3) {
-        question.AnswerMode = 1;
-        for (const TSavedAnswer& saved : savedAnswers_) {
-            TTestAnswer answer;
-            answer.Text = saved.Text;
-            answer.Weight = static_cast<int8_t>(saved.Weight);
-            question.Answers.push_back(answer);
-        }
-        state.Typed = MemoText();
-        return AnswerRatio(question, state);
-    }
+    if (mode_ < 3) return frAnswersList.Score();
     if (mode_ > 3) return 0;
-    question.AnswerMode = AnswerModeOf(mode_);
-    question.Answers = answers_;
-    state.Order = displayOrder_;
-    state.Selected = SelectedByAnswer();
+    TTestQuestion question;
+    question.AnswerMode = 1;
+    for (const TSavedAnswer& saved : savedAnswers_) {
+        TTestAnswer answer;
+        answer.Text = saved.Text;
+        answer.Weight = static_cast<int8_t>(saved.Weight);
+        question.Answers.push_back(answer);
+    }
+    TAnswerState state;
+    state.Typed = MemoText();
     return AnswerRatio(question, state);
 }
 
 std::string TfAnswers::GetAnswerText() const {
+    if (!inputVisible_) return frAnswersList.SelectionText();
     TTestQuestion question;
+    question.AnswerMode = 1;
     TAnswerState state;
-    if (inputVisible_) {
-        question.AnswerMode = 1;
-        state.Typed = MemoText();
-        return AnswerLogText(question, state);
-    }
-    question.AnswerMode = AnswerModeOf(mode_);
-    question.Answers = answers_;
-    state.Order = displayOrder_;
-    state.Selected = SelectedByAnswer();
+    state.Typed = MemoText();
     return AnswerLogText(question, state);
 }
 
@@ -469,7 +386,11 @@ bool TfAnswers::InputVisible() const { return inputVisible_; }
 
 uint8_t TfAnswers::Mode() const { return mode_; }
 
-const std::vector<size_t>& TfAnswers::DisplayOrder() const { return displayOrder_; }
+std::vector<size_t> TfAnswers::DisplayOrder() const {
+    std::vector<size_t> order;
+    for (const TAnswerEntry& entry : frAnswersList.Model.Entries()) order.push_back(addedOrder_[entry.Added]);
+    return order;
+}
 
 void TfAnswers::DrawOkButton(const DRAWITEMSTRUCT& item) {
     HDC dc = item.hDC;
@@ -540,10 +461,6 @@ LRESULT TfAnswers::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_COMMAND:
         if (LOWORD(wParam) == kIdOk && HIWORD(wParam) == BN_CLICKED) {
             btnOkClick();
-            return 0;
-        }
-        if (LOWORD(wParam) == kIdList && HIWORD(wParam) == LBN_SELCHANGE) {
-            OnListSelectionChange();
             return 0;
         }
         break;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "answers/AnswersFrameUnit.h"
 #include "model/TestData.h"
 #include "platform/Window.h"
 
@@ -33,11 +34,12 @@ public:
     std::string GetAnswerText() const;
     bool InputVisible() const;               // pnlInput visible (typed mode)
     uint8_t Mode() const;
-    // Answer indices (file order) as shown.
-    const std::vector<size_t>& DisplayOrder() const;
+    // Answer indices (file order) as shown now, after any reordering.
+    std::vector<size_t> DisplayOrder() const;
 
-    HWND scbVert = nullptr, lbAnswers = nullptr, pnlInput = nullptr, mmInputAnswer = nullptr,
-         pnlControl = nullptr, btnOk = nullptr, lbHint = nullptr, shpHint = nullptr;
+    HWND scbVert = nullptr, pnlInput = nullptr, mmInputAnswer = nullptr, pnlControl = nullptr, btnOk = nullptr,
+         lbHint = nullptr, shpHint = nullptr;
+    TfrAnswersList frAnswersList;
 
 protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -50,14 +52,10 @@ private:
 
     static LRESULT CALLBACK MemoProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                      DWORD_PTR data);
-    void CreateList(bool multiple);
-    void FillList();
     void Layout();
     void pnlControlResize();
-    void OnListSelectionChange();
     void OnVScroll(int code);
     void DrawOkButton(const DRAWITEMSTRUCT& item);
-    std::vector<bool> SelectedByAnswer() const;
     std::string MemoText() const;
     bool ListVisible() const { return !inputVisible_; }
 
@@ -67,13 +65,10 @@ private:
     HFONT answerFont_ = nullptr;
     uint8_t mode_ = 0;
     bool inputVisible_ = false;
-    bool listMultiple_ = false;
     bool ctrlDown_ = false;
     int controlHeight_ = 56;
-    int listTop_ = 0;
-    // The answers as loaded (file order) and the order they are shown in.
-    std::vector<TTestAnswer> answers_;
-    std::vector<size_t> displayOrder_;
+    // File index of each answer by the order it was added to the list.
+    std::vector<size_t> addedOrder_;
     // Rebuilt only when a typed question is loaded.
     std::vector<TSavedAnswer> savedAnswers_;
 };

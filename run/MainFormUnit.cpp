@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "answers/AnswersFormUnit.h"
+#include "answers/RightAnswerFormUnit.h"
 #include "model/Codepage.h"
 #include "model/FileUtils.h"
 #include "model/TextUtils.h"
@@ -95,6 +96,7 @@ TfMain::~TfMain() {
     tmrLimit.SetEnabled(false);
     tmrGlobalTime.SetEnabled(false);
     Result.reset();
+    RightAnswer.reset();
     Answers.reset();
     // The work folder goes with the archive object; viewers must let go of its files first.
     Destroy();
@@ -179,7 +181,9 @@ bool TfMain::Create() {
     questionFont_ = CreateFontIndirectW(&question);
     SendMessageW(lbQuestion, WM_SETFONT, reinterpret_cast<WPARAM>(questionFont_), FALSE);
 
-    // Step 7: the result window.
+    // Step 7: the right-answer window and the result window.
+    RightAnswer = std::make_unique<TfRightAnswer>();
+    RightAnswer->Create(Handle());
     Result = std::make_unique<TfResult>();
     Result->Create(Handle());
     Result->SetOtherInfoCaption(settings_.ExtraFieldCaption);
@@ -421,9 +425,8 @@ TQuestionOutcome TfMain::AskQuestion(int32_t index) {
     return outcome;
 }
 
-void TfMain::ShowRightAnswerWindow(long double) {
-    // The verdict and the right answer get a window of their own together with the answer
-    // panels; until then the run goes straight on.
+void TfMain::ShowRightAnswerWindow(long double ratio) {
+    RightAnswer->ShowAnswer(Question.Answers, ratio, Question.AnswerMode, ShowRightAnswer);
 }
 
 void TfMain::ShowQuestionText(const std::string& text) {

@@ -20,6 +20,7 @@
 
 class TfAnswers;
 class TfResult;
+class TfRightAnswer;
 class TfLogin;
 
 // What ended the question on screen.
@@ -123,6 +124,7 @@ public:
     // The test archive, for the whole life of the window.
     std::unique_ptr<TZipTest> Test;
     std::unique_ptr<TfAnswers> Answers;
+    std::unique_ptr<TfRightAnswer> RightAnswer;
     std::unique_ptr<TfResult> Result;
     // The registration window while RunTestLoop runs.
     TfLogin* Login = nullptr;

@@ -20,7 +20,7 @@ wait_visible '^Регистрация нового пользователя$' 30
     fail "no registration for a test without information; shown: $(shown_windows)"
 xdotool search --onlyvisible --name '^Информация теста' >/dev/null 2>&1 && fail "an information box for blank text"
 during=$(player_temp_files)
-printf '%s\n' "$during" | grep -q '/[A-Za-z0-9]\{8\}\.tmp$' || fail "no archive copy while the program runs: $during"
+printf '%s\n' "$during" | grep -q '/[A-Za-z0-9_$]\{8\}\.tmp$' || fail "no archive copy while the program runs: $during"
 printf '%s\n' "$during" | grep -q '/_\$Orvotst$' || fail "no work folder while the program runs: $during"
 sleep 0.2
 xdotool key Escape

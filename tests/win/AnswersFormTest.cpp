@@ -57,25 +57,30 @@ void SetScrollPosition(HWND bar, int pos) {
     SetScrollInfo(bar, SB_CTL, &si, FALSE);
 }
 
-std::wstring ListText(HWND list, int index) {
-    wchar_t text[512] = {};
-    SendMessageW(list, LB_GETTEXT, index, reinterpret_cast<LPARAM>(text));
-    return text;
+// The caption of the answer shown at `position`.
+std::string ListText(const TfrAnswersList& list, int position) {
+    return list.Model.Entries()[static_cast<size_t>(position)].Text;
 }
 
-// A click with the mouse on the answer shown at `position`, as the list box receives it.
-void ClickItem(HWND list, int position) {
-    RECT rc;
-    SendMessageW(list, LB_GETITEMRECT, position, reinterpret_cast<LPARAM>(&rc));
+// A click with the mouse on the answer shown at `position`, as the answer list receives it.
+void ClickItem(const TfrAnswersList& list, int position) {
+    const RECT rc = list.PanelRect(position);
     const LPARAM at = MAKELPARAM((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);
-    PostMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
-    PostMessageW(list, WM_LBUTTONUP, 0, at);
+    PostMessageW(list.Handle(), WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageW(list.Handle(), WM_LBUTTONUP, 0, at);
     ProcessMessages();
+}
+
+std::vector<int> SelectedPositions(const TfrAnswersList& list) {
+    std::vector<int> selected;
+    for (int i = 0; i < list.Count(); ++i)
+        if (list.Model.Entries()[static_cast<size_t>(i)].Selected) selected.push_back(i);
+    return selected;
 }
 
 // Where the answer with file index `index` is shown.
 int PositionOf(const TfAnswers& answers, size_t index) {
-    const auto& order = answers.DisplayOrder();
+    const auto order = answers.DisplayOrder();
     return static_cast<int>(std::find(order.begin(), order.end(), index) - order.begin());
 }
 
@@ -162,7 +167,7 @@ TEST_F(AnswersFormTest, EachAnswerModeGivesItsWindowModeHintAndStartOfOk) {
             SCOPED_TRACE(testing::Message() << "answer mode " << int(before.answerMode) << " then " << int(c.answerMode));
             Load(Answers({1, 0, 0}), before.answerMode);
             TypeInMemo(L"старый текст");
-            if (!before.input) ClickItem(answers.lbAnswers, 1);
+            if (!before.input) ClickItem(answers.frAnswersList, 1);
             Load(Answers({1, 0, 0}), c.answerMode);
             EXPECT_EQ(answers.Mode(), c.windowMode);
             EXPECT_EQ(WindowText(answers.lbHint), c.hint);
@@ -170,24 +175,25 @@ TEST_F(AnswersFormTest, EachAnswerModeGivesItsWindowModeHintAndStartOfOk) {
             EXPECT_EQ(answers.InputVisible(), c.input);
             EXPECT_EQ(IsWindowVisible(answers.pnlInput) != FALSE, c.input);
             EXPECT_EQ(IsWindowVisible(answers.scbVert) != FALSE, !c.input);
-            EXPECT_EQ(IsWindowVisible(answers.lbAnswers) != FALSE, !c.input);
+            EXPECT_EQ(IsWindowVisible(answers.frAnswersList.Handle()) != FALSE, !c.input);
             EXPECT_EQ(WindowText(answers.mmInputAnswer), L"") << "the memo starts empty";
-            EXPECT_EQ(HasStyle(answers.lbAnswers, LBS_MULTIPLESEL), c.windowMode == 1);
-            EXPECT_EQ(SendMessageW(answers.lbAnswers, LB_GETCOUNT, 0, 0), c.input ? 0 : 3);
+            EXPECT_EQ(answers.frAnswersList.Model.Mode, c.windowMode);
+            EXPECT_EQ(answers.frAnswersList.Count(), c.input ? 0 : 3);
+            EXPECT_EQ(SelectedPositions(answers.frAnswersList), std::vector<int>{}) << "a fresh choice";
         }
     }
 }
 
 TEST_F(AnswersFormTest, AnAnswerModeOutsideTheFourKeepsModeHintAndOkButRefillsTheList) {
     Load(Answers({1, 0}), 0);
-    ClickItem(answers.lbAnswers, 0);
+    ClickItem(answers.frAnswersList, 0);
     ASSERT_TRUE(IsWindowEnabled(answers.btnOk));
     const std::wstring hint = WindowText(answers.lbHint);
     Load(Answers({1, 0, 2}), 7);
     EXPECT_EQ(answers.Mode(), 0);
     EXPECT_EQ(WindowText(answers.lbHint), hint);
     EXPECT_TRUE(IsWindowEnabled(answers.btnOk));
-    EXPECT_EQ(SendMessageW(answers.lbAnswers, LB_GETCOUNT, 0, 0), 3);
+    EXPECT_EQ(answers.frAnswersList.Count(), 3);
     EXPECT_EQ(answers.GetAnswerText(), "") << "nothing chosen in the fresh list";
 
     // After a typed question the text box stays, with what was typed.
@@ -250,13 +256,13 @@ TEST_F(AnswersFormTest, ShuffleIsACyclicPermutationAndOffKeepsStoredOrder) {
                 EXPECT_EQ(order, (std::vector<size_t>{1, 0}));
             }
             for (size_t position = 0; position < n; ++position) {
-                EXPECT_EQ(ListText(answers.lbAnswers, static_cast<int>(position)), std::to_wstring(order[position]));
+                EXPECT_EQ(ListText(answers.frAnswersList, static_cast<int>(position)), std::to_string(order[position]));
             }
         }
     }
     answers.LoadAnswers(Answers({0, 0, 0, 0, 0}), false, 2);
     EXPECT_EQ(answers.DisplayOrder(), (std::vector<size_t>{0, 1, 2, 3, 4}));
-    EXPECT_EQ(ListText(answers.lbAnswers, 0), L"первый");
+    EXPECT_EQ(ListText(answers.frAnswersList, 0), C("первый"));
 }
 
 TEST_F(AnswersFormTest, ShuffleDrawsFromTheProgramsGenerator) {
@@ -275,20 +281,20 @@ TEST_F(AnswersFormTest, ShuffleDrawsFromTheProgramsGenerator) {
 
 TEST_F(AnswersFormTest, ShownTextHasItsSpacesCollapsed) {
     Load({Answer("  два   слова  "), Answer("строка/nвторая")}, 0);
-    EXPECT_EQ(ListText(answers.lbAnswers, 0), L"два слова ");
-    EXPECT_EQ(ListText(answers.lbAnswers, 1), L"строка вторая");
+    EXPECT_EQ(ListText(answers.frAnswersList, 0), C("два слова "));
+    EXPECT_EQ(ListText(answers.frAnswersList, 1), C("строка/nвторая"));
 }
 
 TEST_F(AnswersFormTest, SingleChoiceEnablesOkAtTheFirstClickAndKeepsIt) {
     Load(Answers({0, 3, 1}), 0);
     EXPECT_FALSE(IsWindowEnabled(answers.btnOk));
-    ClickItem(answers.lbAnswers, 1);
+    ClickItem(answers.frAnswersList, 1);
     EXPECT_TRUE(IsWindowEnabled(answers.btnOk));
-    ClickItem(answers.lbAnswers, 1);
+    ClickItem(answers.frAnswersList, 1);
     EXPECT_TRUE(IsWindowEnabled(answers.btnOk));
-    EXPECT_EQ(SendMessageW(answers.lbAnswers, LB_GETCURSEL, 0, 0), 1) << "a second click keeps it chosen";
-    ClickItem(answers.lbAnswers, 2);
-    EXPECT_EQ(SendMessageW(answers.lbAnswers, LB_GETCURSEL, 0, 0), 2);
+    EXPECT_EQ(SelectedPositions(answers.frAnswersList), std::vector<int>{1}) << "a second click keeps it chosen";
+    ClickItem(answers.frAnswersList, 2);
+    EXPECT_EQ(SelectedPositions(answers.frAnswersList), std::vector<int>{2});
     EXPECT_EQ(answers.GetScore(), 1.0L / 3);
 }
 
@@ -299,7 +305,7 @@ TEST_F(AnswersFormTest, MultipleChoiceDisablesOkAgainWhenTheLastAnswerIsDeselect
         bool ok;
     } steps[] = {{0, true}, {2, true}, {0, true}, {2, false}, {1, true}, {1, false}};
     for (const auto& s : steps) {
-        ClickItem(answers.lbAnswers, s.click);
+        ClickItem(answers.frAnswersList, s.click);
         EXPECT_EQ(IsWindowEnabled(answers.btnOk) != FALSE, s.ok) << "after a click on " << s.click;
     }
 }
@@ -333,7 +339,7 @@ TEST_F(AnswersFormTest, ScoreAndLogTextFollowTheShownOrderAndSelection) {
         if (list.size() > 2) list[2].Text = c;
         RandomSeed(7);
         Load(list, t.answerMode, t.shuffle);
-        for (size_t index : t.chosen) ClickItem(answers.lbAnswers, PositionOf(answers, index));
+        for (size_t index : t.chosen) ClickItem(answers.frAnswersList, PositionOf(answers, index));
         EXPECT_EQ(answers.GetScore(), t.score);
         EXPECT_EQ(answers.GetScore(), t.score) << "asking twice changes nothing";
 
@@ -346,6 +352,26 @@ TEST_F(AnswersFormTest, ScoreAndLogTextFollowTheShownOrderAndSelection) {
         for (size_t index : logged) expected += (expected.empty() ? "" : "\r\n") + (" - [" + list[index].Text + "]");
         EXPECT_EQ(answers.GetAnswerText(), expected);
     }
+}
+
+TEST_F(AnswersFormTest, DraggingInOrderingChangesTheScoreAndTheLoggedOrder) {
+    // Two answers are always shown reversed; dragging the lower one up puts them right.
+    Load({Answer("первый", 1), Answer("второй", 2)}, 3, true);
+    ASSERT_EQ(answers.DisplayOrder(), (std::vector<size_t>{1, 0}));
+    EXPECT_EQ(answers.GetScore(), 0);
+    const TfrAnswersList& list = answers.frAnswersList;
+    auto centre = [&](int position) {
+        const RECT rc = list.PanelRect(position);
+        return MAKELPARAM((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);
+    };
+    PostMessageW(list.Handle(), WM_LBUTTONDOWN, MK_LBUTTON, centre(1));
+    PostMessageW(list.Handle(), WM_MOUSEMOVE, MK_LBUTTON, centre(0));
+    PostMessageW(list.Handle(), WM_LBUTTONUP, 0, centre(0));
+    ProcessMessages();
+    EXPECT_EQ(answers.DisplayOrder(), (std::vector<size_t>{0, 1}));
+    EXPECT_EQ(answers.GetScore(), 1);
+    EXPECT_EQ(answers.GetAnswerText(), " - [" + C("первый") + "]\r\n - [" + C("второй") + "]");
+    EXPECT_TRUE(IsWindowEnabled(answers.btnOk)) << "ordering can be confirmed at any time";
 }
 
 TEST_F(AnswersFormTest, TypedAnswerIsJudgedAgainstTheVariantsAndLoggedInBrackets) {
@@ -437,18 +463,19 @@ TEST_F(AnswersFormTest, MemoAndListTakeTheAnswerFontSize) {
     HDC dc = GetDC(nullptr);
     const int expected = -MulDiv(14, GetDeviceCaps(dc, LOGPIXELSY), 72);
     ReleaseDC(nullptr, dc);
-    for (HWND control : {answers.mmInputAnswer, answers.lbAnswers}) {
-        LOGFONTW font = {};
-        GetObjectW(reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)), sizeof(font), &font);
-        EXPECT_EQ(font.lfHeight, expected);
-        EXPECT_STREQ(font.lfFaceName, L"Times New Roman");
-        EXPECT_EQ(font.lfCharSet, RUSSIAN_CHARSET);
-    }
-    // The multiple-choice list is a new list box: it must get the font as well.
-    Load(Answers({1, 0}), 2);
     LOGFONTW font = {};
-    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(answers.lbAnswers, WM_GETFONT, 0, 0)), sizeof(font), &font);
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(answers.mmInputAnswer, WM_GETFONT, 0, 0)), sizeof(font), &font);
     EXPECT_EQ(font.lfHeight, expected);
+    EXPECT_STREQ(font.lfFaceName, L"Times New Roman");
+    EXPECT_EQ(font.lfCharSet, RUSSIAN_CHARSET);
+    EXPECT_EQ(answers.frAnswersList.FontSize, 14);
+
+    // The answers' panels grow with the size of their text.
+    Load(Answers({1, 0}), 2);
+    const int small = answers.ContentHeight();
+    answers.SetFontSize(40);
+    Load(Answers({1, 0}), 2);
+    EXPECT_GT(answers.ContentHeight(), small);
 }
 
 TEST_F(AnswersFormTest, ControlStripGrowsWithTheHintAndTheAnswersFillTheRest) {
@@ -487,7 +514,7 @@ TEST_F(AnswersFormTest, ControlStripGrowsWithTheHintAndTheAnswersFillTheRest) {
         EXPECT_EQ(ok.right - ok.left, 73);
         EXPECT_EQ(ok.bottom - ok.top, 33);
         EXPECT_EQ(client.right - ok.right, 6) << "anchored right";
-        RECT list = RectIn(answers.lbAnswers, answers.Handle());
+        RECT list = RectIn(answers.frAnswersList.Handle(), answers.Handle());
         EXPECT_EQ(list.left, 16);
         EXPECT_EQ(list.top, 0);
         EXPECT_EQ(list.right, client.right);
@@ -514,16 +541,9 @@ TEST_F(AnswersFormTest, ControlStripGrowsWithTheHintAndTheAnswersFillTheRest) {
 
 TEST_F(AnswersFormTest, ScrollBarPageIsTheVisiblePercentOfTheContent) {
     // Content shorter than the list, no content at all, and typed input: nothing to scroll.
-    // The content is the answers' lines and the list's own border: all of them fit without
-    // the list's own scroll bar.
-    auto border = [&] {
-        RECT outer, inner;
-        GetWindowRect(answers.lbAnswers, &outer);
-        GetClientRect(answers.lbAnswers, &inner);
-        return static_cast<int>((outer.bottom - outer.top) - inner.bottom);
-    };
+    const TfrAnswersList& list = answers.frAnswersList;
     Load(Answers({1, 0}), 0);
-    EXPECT_EQ(answers.ContentHeight(), 2 * SendMessageW(answers.lbAnswers, LB_GETITEMHEIGHT, 0, 0) + border());
+    EXPECT_EQ(answers.ContentHeight(), list.PanelRect(1).bottom + 10);
     answers.FormResize();
     EXPECT_EQ(ScrollInfo(answers.scbVert).nPage, 100u);
     EXPECT_FALSE(IsWindowEnabled(answers.scbVert));
@@ -538,22 +558,22 @@ TEST_F(AnswersFormTest, ScrollBarPageIsTheVisiblePercentOfTheContent) {
     std::vector<TTestAnswer> many;
     for (int i = 0; i < 40; ++i) many.push_back(Answer(std::to_string(i).c_str(), 0));
     Load(many, 0);
-    const int itemHeight = static_cast<int>(SendMessageW(answers.lbAnswers, LB_GETITEMHEIGHT, 0, 0));
-    ASSERT_GT(itemHeight, 0);
-    const int content = 40 * itemHeight + border();
+    const int content = list.PanelRect(39).bottom - list.ContentTop() + 10;
     EXPECT_EQ(answers.ContentHeight(), content);
-    RECT list;
-    GetWindowRect(answers.lbAnswers, &list);
-    const int page = 100 * (list.bottom - list.top) / content;
+    RECT area;
+    GetWindowRect(list.Handle(), &area);
+    const int page = 100 * (area.bottom - area.top) / content;
     ASSERT_LT(page, 100);
     answers.FormResize();
-    // The bar itself stops one unit past the last full page; a resize takes that unit back.
+    // The bar itself stops one unit past the last full page; a resize takes that unit back,
+    // and the answers move with it.
     SetScrollPosition(answers.scbVert, 100);
     ASSERT_EQ(ScrollInfo(answers.scbVert).nPos, 100 - page + 1);
     answers.FormResize();
     SCROLLINFO si = ScrollInfo(answers.scbVert);
     EXPECT_EQ(si.nPage, static_cast<UINT>(page));
     EXPECT_EQ(si.nPos, 100 - page) << "resize clamps to the last full page";
+    EXPECT_EQ(list.ContentTop(), -static_cast<int>(std::nearbyint(content * (100.0 - page) / 100)));
     EXPECT_TRUE(IsWindowEnabled(answers.scbVert));
 
     // The main window moves the bar and tells the window; one more unit is allowed then.
@@ -566,10 +586,25 @@ TEST_F(AnswersFormTest, ScrollBarPageIsTheVisiblePercentOfTheContent) {
         answers.scbVertChange();
         EXPECT_EQ(ScrollInfo(answers.scbVert).nPos, m.expected);
         const int offset = static_cast<int>(std::nearbyint(static_cast<double>(content) * m.expected / 100));
-        EXPECT_EQ(SendMessageW(answers.lbAnswers, LB_GETTOPINDEX, 0, 0),
-                  std::min<LRESULT>(offset / itemHeight, 40 - (list.bottom - list.top) / itemHeight));
+        EXPECT_EQ(list.ContentTop(), -offset);
+        EXPECT_EQ(list.PanelRect(0).top, 10 - offset);
     }
+    // Half-way: a click lands on the answer that is shown there now.
+    SetScrollPosition(answers.scbVert, 50);
+    answers.scbVertChange();
+    const int shown = list.HitTest({100, 15});
+    ASSERT_GT(shown, 10);
+    ClickItem(list, shown);
+    EXPECT_EQ(SelectedPositions(list), std::vector<int>{shown});
 
+    // A short question after a scrolled one starts at the top.
+    Load(Answers({1, 0}), 0);
+    answers.FormResize();
+    EXPECT_EQ(ScrollInfo(answers.scbVert).nPos, 0);
+    EXPECT_EQ(list.PanelRect(0).top, 10);
+
+    Load(many, 0);
+    answers.FormResize();
     // The bar's own arrows move by the small change.
     SetScrollPosition(answers.scbVert, 10);
     SendMessageW(answers.Handle(), WM_VSCROLL, MAKEWPARAM(SB_LINEDOWN, 0), reinterpret_cast<LPARAM>(answers.scbVert));

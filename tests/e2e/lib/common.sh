@@ -194,9 +194,10 @@ click_answers_ok() { # png
     xdotool mousemove --sync 967 $((b - 28)) click 1
 }
 
-# Clicks the n-th line (from 1) of a choice list in the answers window.
+# Clicks the n-th answer (from 1) of a choice list in the answers window: one-line answers
+# are panels 40 high, 10 apart, the first 10 below the top of the list.
 click_answer_line() { # n
-    xdotool mousemove --sync 580 $((264 + (${1} - 1) * 18)) click 1
+    xdotool mousemove --sync 700 $((284 + (${1} - 1) * 50)) click 1
 }
 
 # Types into the focused control. A letter off the keymap (Cyrillic) is put on a spare key
@@ -285,3 +286,66 @@ shown_text_width() { # png x y w h
 
 # True if two widths differ by no more than a few pixels (hinting differs a little).
 near() { [ $(($1 - $2)) -le 8 ] && [ $(($2 - $1)) -le 8 ]; }
+
+# ---- The answer list's colours and the right-answer window ----
+
+# Milliseconds of the clock, and a sleep until such a moment.
+clock_ms() { echo $(($(date +%s%N) / 1000000)); }
+sleep_until_ms() { # ms
+    d=$(($1 - $(clock_ms)))
+    [ "$d" -le 0 ] || sleep "$((d / 1000)).$(printf '%03d' $((d % 1000)))"
+}
+
+# The colour of a screenshot pixel as a word: black, white, grey (any other neutral tone),
+# red, lightred, blue, lightblue, yellow, lightyellow, or other.
+pixel_class() { # png x y
+    convert "$1" -crop "1x1+$2+$3" +repage -colorspace sRGB -depth 8 txt:- |
+        awk 'NR == 2 && match($0, /\([0-9]+,[0-9]+,[0-9]+/) {
+                 split(substr($0, RSTART + 1, RLENGTH - 1), c, ",")
+                 r = c[1]; g = c[2]; b = c[3]
+                 hi = r; if (g > hi) hi = g; if (b > hi) hi = b
+                 lo = r; if (g < lo) lo = g; if (b < lo) lo = b
+                 d = g - b; if (d < 0) d = -d
+                 e = r - g; if (e < 0) e = -e
+                 if (hi - lo < 12) k = lo < 60 ? "black" : (lo > 250 ? "white" : "grey")
+                 else if (r > 200 && g < 80 && b < 80) k = "red"
+                 else if (r > 200 && g >= 80 && d < 20 && g < r - 20) k = "lightred"
+                 else if (b > 200 && r < 80 && g < 80) k = "blue"
+                 else if (b > 200 && r >= 80 && e < 20 && r < b - 20) k = "lightblue"
+                 else if (r > 200 && g > 200 && e < 20 && b < 80) k = "yellow"
+                 else if (r > 200 && g > 200 && e < 20 && b < r - 20) k = "lightyellow"
+                 else k = "other"
+                 print k
+             }'
+}
+
+# Width of a grey (or dark) text in a screen rectangle of a screenshot; 0 when there is none.
+grey_text_width() { # png x y w h
+    if [ "$(convert "$1" -crop "$4x$5+$2+$3" +repage -colorspace Gray -threshold 75% -format '%[min]' info:)" != 0 ]; then
+        echo 0
+    else
+        convert "$1" -crop "$4x$5+$2+$3" +repage -colorspace Gray -threshold 75% -negate -trim -format '%w' info:
+    fi
+}
+
+# The right-answer window "Ответ на вопрос" (client 404 wide; its X window includes Wine's
+# frame: 3 px borders and a 19 px caption). Its band holds the bold verdict and a line
+# under it; the grey countdown or hint sits at the bottom left.
+RIGHT_ANSWER_TITLE='^Ответ на вопрос$'
+
+# Checks the verdict band of the right-answer window $2 in the screenshot $1.
+check_verdict() { # png wid status description
+    eval "$(xdotool getwindowgeometry --shell "$2")"
+    shown=$(shown_text_width "$1" $((X + 51)) $((Y + 27)) 348 16)
+    near "$shown" "$(text_width "$3" DejaVu-Sans-Bold)" ||
+        fail "the right-answer window does not say \"$3\" (bold text $shown px wide)"
+    shown=$(shown_text_width "$1" $((X + 51)) $((Y + 43)) 348 16)
+    near "$shown" "$(text_width "$4")" ||
+        fail "the right-answer window does not say \"$4\" under the verdict (text $shown px wide)"
+}
+
+# Width of the grey text at the bottom left of the right-answer window $2 in the screenshot $1.
+right_answer_hint_width() { # png wid
+    eval "$(xdotool getwindowgeometry --shell "$2")"
+    grey_text_width "$1" $((X + 11)) $((Y + HEIGHT - 32)) 291 16
+}

@@ -1,0 +1,152 @@
+#pragma once
+// The answer list as data: the answers in display order with their weights and selection, the
+// pointer rules of each list mode, the reordering, the score and log text of the person's
+// choice, the colours, and the layout arithmetic of one answer panel and of the stack. The
+// windows only draw this and turn pointer input into its operations.
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "model/TestData.h"
+
+// The list's own numbering of the answer modes.
+enum TListMode : uint8_t { lmSingle = 0, lmMultiple = 1, lmOrdering = 2, lmTyped = 3 };
+
+// The list mode of a question's AnswerMode (0 single, 1 typed, 2 multiple, 3 ordering); 255 for any
+// other value.
+uint8_t ListModeOf(uint8_t answerMode);
+
+struct TRgb {
+    uint8_t R = 0, G = 0, B = 0;
+    bool operator==(const TRgb& o) const { return R == o.R && G == o.G && B == o.B; }
+    bool operator!=(const TRgb& o) const { return !(*this == o); }
+};
+
+struct TPanelColors {
+    TRgb Pen;         // the answer's frame
+    TRgb Background;  // behind the frame and the text
+};
+
+// Normal: black on light grey. Hovered (not selected, modes 0-2): red, blue or yellow frame on a
+// light shade. Selected (modes 0-2): black frame on red, blue or yellow. Any other mode: normal.
+TPanelColors PanelColors(uint8_t mode, bool selected, bool hovered);
+
+struct TAnswerEntry {
+    std::string Text;  // as shown: the answer text with its runs of spaces collapsed
+    int32_t Weight = 0;
+    TAttachKind AttachKind = akNone;
+    std::string AttachFile;
+    TAttachOptions Attach;  // ReplaceText kept only when the attachment is not in a popup
+    bool Selected = false;
+    // Set by AddAnswer from the kind and options: whether an inline control is made, and whether
+    // the attachment is shown only while the pointer is over the answer.
+    bool TextOnly = true;
+    bool ShowOnHover = false;
+    // The label is shown (not replaced by an inline picture or object).
+    bool LabelVisible = true;
+    // Which AddAnswer call made this entry (0 for the first since Clear).
+    int32_t Added = 0;
+    // Laid out by the window: height of the panel and its top in the stack.
+    int32_t Height = 0;
+    int32_t Top = 0;
+};
+
+// What the owner learns from a press of the left button on an answer.
+struct TPressResult {
+    bool NotifySelection = false;  // call OnSelectionChange(SelectionValue)
+    bool SelectionValue = false;
+    bool StartDrag = false;        // ordering: the answer is carried until the drag ends
+    bool Changed = false;          // something to repaint
+};
+
+class TAnswerListModel {
+public:
+    uint8_t Mode = lmSingle;
+    bool Locked = false;
+
+    // Appends an answer at the bottom (display position Count() before the call).
+    void AddAnswer(const std::string& text, TAttachKind kind, const std::string& file, const TAttachOptions& options,
+                   int32_t weight);
+    // Removes every answer; Locked becomes false, Mode stays.
+    void Clear();
+    int32_t Count() const { return static_cast<int32_t>(entries_.size()); }
+    const std::vector<TAnswerEntry>& Entries() const { return entries_; }
+    std::vector<TAnswerEntry>& Entries() { return entries_; }
+
+    void SetSelected(int32_t position, bool value);
+    void ClearSelection();
+    bool HasSelection() const;
+    // The answer at `from` takes position `to`; those between move one place toward `from`.
+    void MoveAnswer(int32_t from, int32_t to);
+
+    // Pointer rules. A locked list ignores all of them.
+    TPressResult LeftButtonDown(int32_t position);
+    // The end of an ordering drag, dropped or not: `dropOn` is the position dropped on, -1 when
+    // cancelled or dropped outside the answers. Returns true when the order changed.
+    bool EndDrag(int32_t dragged, int32_t dropOn);
+
+    // The answer ratio of the current selection (single, multiple) or order (ordering); 0 in any
+    // other mode and for an empty list.
+    long double Score() const;
+    // " - [text]" per selected answer (modes 0, 1) or per answer (mode 2), in display order,
+    // joined by CR LF; empty in other modes.
+    std::string SelectionText() const;
+
+private:
+    std::vector<TAnswerEntry> entries_;
+    int32_t added_ = 0;
+};
+
+// Display order of n answers: file order, or with shuffle the cyclic permutation drawn from the
+// program's generator (position i exchanges with a random earlier one).
+std::vector<size_t> AnswerDisplayOrder(size_t n, bool shuffle);
+
+struct TLayoutRect {
+    int32_t Left = 0, Top = 0, Width = 0, Height = 0;
+    bool operator==(const TLayoutRect& o) const {
+        return Left == o.Left && Top == o.Top && Width == o.Width && Height == o.Height;
+    }
+};
+
+// Where the children of one answer panel go. The label's height depends on the width it gets,
+// so the caller measures it: labelHeight(width) gives the height of the word-wrapped text.
+struct TPanelLayout {
+    TLayoutRect Label;
+    TLayoutRect Image;    // inline picture
+    TLayoutRect Play;     // inline sound
+    TLayoutRect Stop;
+    TLayoutRect Object;   // inline embedded object
+    bool ObjectVisible = false;
+    int32_t Height = 0;   // of the whole panel
+};
+
+// `width` is the panel's width; `picture` the natural size of an inline picture (kind 1 only);
+// `labelEmpty` whether the shown text is empty.
+TPanelLayout LayoutAnswerPanel(const TAnswerEntry& entry, int32_t width, int32_t pictureWidth,
+                               int32_t pictureHeight, const std::function<int32_t(int32_t)>& labelHeight);
+
+// Stacks the panels (their Height set) 10 pixels apart with 10 above the first and below the
+// last: sets each Top, returns the content height (0 for an empty list).
+int32_t StackAnswerPanels(std::vector<TAnswerEntry>& entries);
+
+// The right-answer window's content for one question.
+struct TRightAnswerView {
+    enum TIcon : uint8_t { iconNone = 0, iconOk = 1, iconWarning = 2, iconError = 3 } Icon = iconNone;
+    std::string Status;       // "Правильно!", "Неверно!", "Ответ не до конца верный!"
+    std::string Description;  // what the viewport shows
+    bool DescriptionSet = true;  // false: an unknown mode leaves the previous description
+    bool ShowViewport = false;   // not for a right answer
+    bool ShowTyped = false;      // typed input: the key words instead of the list
+    std::vector<size_t> ListAnswers;  // indices into the answers, in the order to show them
+    std::string TypedText;            // CR LF, then each right answer's text and CR LF
+};
+
+TRightAnswerView BuildRightAnswerView(const std::vector<TTestAnswer>& answers, long double ratio,
+                                      uint8_t answerMode);
+// "Автоматическое закрытие через %d сек."
+std::string AutoCloseText(int32_t seconds);
+// "Для продолжения нажмите "Закрыть""
+std::string CloseHintText();
