@@ -329,18 +329,8 @@ void TfAnswers::OnVScroll(int code) {
     si.cbSize = sizeof(si);
     si.fMask = SIF_ALL;
     GetScrollInfo(scbVert, SB_CTL, &si);
-    int pos = si.nPos;
-    switch (code) {
-    case SB_LINEUP: pos -= kSmallChange; break;
-    case SB_LINEDOWN: pos += kSmallChange; break;
-    case SB_PAGEUP: pos -= static_cast<int>(si.nPage); break;
-    case SB_PAGEDOWN: pos += static_cast<int>(si.nPage); break;
-    case SB_THUMBTRACK:
-    case SB_THUMBPOSITION: pos = si.nTrackPos; break;
-    case SB_TOP: pos = 0; break;
-    case SB_BOTTOM: pos = kScrollMax; break;
-    default: return;
-    }
+    int pos = 0;
+    if (!ScrollBarTarget(scbVert, code, si.nPos, static_cast<int>(si.nPage), kSmallChange, kScrollMax, pos)) return;
     si.fMask = SIF_POS;
     si.nPos = std::max(0, std::min(pos, kScrollMax));
     SetScrollInfo(scbVert, SB_CTL, &si, TRUE);

@@ -357,22 +357,8 @@ void TfRightAnswer::FormMouseWheel(short delta) {
 }
 
 void TfRightAnswer::OnVScroll(int code) {
-    SCROLLINFO si = {};
-    si.cbSize = sizeof(si);
-    si.fMask = SIF_ALL;
-    GetScrollInfo(scbVert, SB_CTL, &si);
-    int position = scrollPosition_;
-    switch (code) {
-    case SB_LINEUP: position -= kLineStep; break;
-    case SB_LINEDOWN: position += kLineStep; break;
-    case SB_PAGEUP: position -= scrollPage_; break;
-    case SB_PAGEDOWN: position += scrollPage_; break;
-    case SB_THUMBTRACK:
-    case SB_THUMBPOSITION: position = si.nTrackPos; break;
-    case SB_TOP: position = 0; break;
-    case SB_BOTTOM: position = kScrollMax; break;
-    default: return;
-    }
+    int position = 0;
+    if (!ScrollBarTarget(scbVert, code, scrollPosition_, scrollPage_, kLineStep, kScrollMax, position)) return;
     SetScrollPosition(position);
 }
 

@@ -67,6 +67,28 @@ std::string WindowText1251(HWND hwnd) { return WideToCp1251(WindowTextW(hwnd)); 
 
 void SetWindowText1251(HWND hwnd, const std::string& cp1251) { SetWindowTextW(hwnd, Wide(cp1251).c_str()); }
 
+bool ScrollBarTarget(HWND bar, int code, int position, int page, int lineStep, int maximum, int& target) {
+    switch (code) {
+    case SB_LINEUP: target = position - lineStep; return true;
+    case SB_LINEDOWN: target = position + lineStep; return true;
+    case SB_PAGEUP: target = position - page; return true;
+    case SB_PAGEDOWN: target = position + page; return true;
+    case SB_THUMBTRACK:
+    case SB_THUMBPOSITION: {
+        // The 16-bit position of the message cannot be trusted; the bar knows the real one.
+        SCROLLINFO info = {};
+        info.cbSize = sizeof(info);
+        info.fMask = SIF_TRACKPOS;
+        GetScrollInfo(bar, SB_CTL, &info);
+        target = info.nTrackPos;
+        return true;
+    }
+    case SB_TOP: target = 0; return true;
+    case SB_BOTTOM: target = maximum; return true;
+    }
+    return false;
+}
+
 SIZE TextExtent(HWND control, const std::wstring& text) {
     SIZE size = {0, 0};
     HDC dc = GetDC(control);

@@ -26,6 +26,10 @@ void WaitForMessages(DWORD milliseconds);
 std::wstring WindowTextW(HWND hwnd);
 std::string WindowText1251(HWND hwnd);
 void SetWindowText1251(HWND hwnd, const std::string& cp1251);
+// Where a scroll bar control's arrows, page areas and thumb ask to go (the code of its
+// WM_VSCROLL or WM_HSCROLL), from `position` with the given page and arrow step; false for
+// codes that ask for no move.
+bool ScrollBarTarget(HWND bar, int code, int position, int page, int lineStep, int maximum, int& target);
 // Size of a text in the control's font.
 SIZE TextExtent(HWND control, const std::wstring& text);
 

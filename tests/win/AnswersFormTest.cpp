@@ -539,6 +539,31 @@ TEST_F(AnswersFormTest, ControlStripGrowsWithTheHintAndTheAnswersFillTheRest) {
     EXPECT_EQ(memo.bottom, input.bottom - input.top - 10);
 }
 
+TEST_F(AnswersFormTest, TheScrollBarsOwnArrowsAndPagesMoveTheList) {
+    std::vector<TTestAnswer> many;
+    for (int i = 0; i < 40; ++i) many.push_back(Answer(std::to_string(i).c_str(), 0));
+    Load(many, 0);
+    answers.FormResize();
+    const int page = static_cast<int>(ScrollInfo(answers.scbVert).nPage);
+    ASSERT_LT(page, 50);
+    auto scroll = [&](int code) {
+        SendMessageW(answers.Handle(), WM_VSCROLL, static_cast<WPARAM>(code), reinterpret_cast<LPARAM>(answers.scbVert));
+        return ScrollInfo(answers.scbVert).nPos;
+    };
+    const struct {
+        int code;
+        int position;
+    } steps[] = {{SB_LINEDOWN, 2}, {SB_LINEDOWN, 4}, {SB_PAGEDOWN, 4 + page}, {SB_LINEUP, 2 + page},
+                 {SB_ENDSCROLL, 2 + page}, {SB_PAGEUP, 2}, {SB_PAGEUP, 0}, {SB_BOTTOM, 100 - page + 1},
+                 {SB_TOP, 0}};
+    for (const auto& step : steps) {
+        EXPECT_EQ(scroll(step.code), step.position) << "code " << step.code;
+        EXPECT_EQ(answers.frAnswersList.ContentTop(),
+                  -static_cast<int>(std::lround(answers.ContentHeight() * step.position / 100.0)))
+            << "the list follows, code " << step.code;
+    }
+}
+
 TEST_F(AnswersFormTest, ScrollBarPageIsTheVisiblePercentOfTheContent) {
     // Content shorter than the list, no content at all, and typed input: nothing to scroll.
     const TfrAnswersList& list = answers.frAnswersList;
