@@ -18,20 +18,29 @@ struct TSeenBox {
 
 // Answers the message boxes of this process with OK as they appear, noting each one. The
 // registration is filled in the first time and cancelled the next, which ends the program.
+// Each window is waited out before the next look, so a handle used again by a later window
+// is never taken for the old one. Should the program not end, the watchdog quits its loop so
+// that the test fails instead of hanging.
 class TBoxAnswerer {
 public:
-    TBoxAnswerer() : pid_(GetCurrentProcessId()) {
+    TBoxAnswerer() : pid_(GetCurrentProcessId()), uiThread_(GetCurrentThreadId()) {
         thread_ = std::thread([this] {
+            const DWORD start = GetTickCount();
             while (!stop_) {
+                if (GetTickCount() - start > 30000) {
+                    ADD_FAILURE() << "the program did not end; quitting its loop";
+                    PostThreadMessageW(uiThread_, WM_QUIT, 0, 0);
+                    return;
+                }
                 HWND box = FindTopWindow(pid_, L"#32770");
-                if (box != nullptr && box != last_) {
-                    last_ = box;
+                if (box != nullptr) {
                     seen_.push_back({WindowText(box), MessageBoxText(box)});
                     PostMessageW(box, WM_COMMAND, IDOK, 0);
+                    WaitHidden(box);
+                    continue;
                 }
                 HWND login = FindTopWindow(pid_, L"TfLogin");
-                if (login != nullptr && !loginShown_) {
-                    loginShown_ = true;
+                if (login != nullptr) {
                     if (logins_++ == 0) {
                         HWND eFIO = FindWindowExW(login, nullptr, L"Edit", nullptr);
                         HWND eOther = FindWindowExW(login, eFIO, L"Edit", nullptr);
@@ -41,10 +50,10 @@ public:
                     } else {
                         PostMessageW(login, WM_KEYDOWN, VK_ESCAPE, 0);
                     }
-                } else if (login == nullptr) {
-                    loginShown_ = false;
+                    WaitHidden(login);
+                    continue;
                 }
-                Sleep(20);
+                Sleep(10);
             }
         });
     }
@@ -57,10 +66,13 @@ public:
     }
 
 private:
+    void WaitHidden(HWND window) {
+        for (int i = 0; i < 1000 && !stop_ && IsWindow(window) && IsWindowVisible(window); ++i) Sleep(10);
+    }
+
     DWORD pid_;
+    DWORD uiThread_;
     std::atomic<bool> stop_{false};
-    HWND last_ = nullptr;
-    bool loginShown_ = false;
     int logins_ = 0;
     std::vector<TSeenBox> seen_;
     std::thread thread_;
