@@ -206,15 +206,14 @@ if rw=$(wait_visible '^Результат тестирования$' 10); then
     near "$shown" "$(text_width '2 балла' DejaVu-Sans-Bold)" ||
         fail "the result window does not show \"2 балла\" (text $shown px wide)"
     read_test_log "$WORK/log.txt"
-    answers=$(awk '/Ответ пользователя:$/ { a = ""; while ((getline l) > 0 && l != "---") if (l != "----") a = a l "|"; print a }' \
-        "$WORK/log.txt")
+    answers=$(logged_answers "$WORK/log.txt")
     expected=" - [Да]|
  - [Раз]|
  - [Бета-частица]| - [Гамма-излучение далёкой звезды]| - [Ось]|"
     [ "$answers" = "$expected" ] || fail "the answers in the log:
 $answers
 $(cat "$WORK/log.txt")"
-    marks=$(sed -n 's/^.* Предварительная оценка \([0-9]*\)$/\1/p' "$WORK/log.txt" | tr '\n' ' ')
+    marks=$(logged_marks "$WORK/log.txt")
     [ "$marks" = "5 3 2 " ] || fail "the marks in the log: $marks (not 5 3 2)"
     xdotool key Escape
     wait_player_exit 15 || fail "the player did not end"

@@ -96,11 +96,10 @@ fi
 
 if wait_visible '^Результат тестирования$' 10 >/dev/null; then
     read_test_log "$WORK/log.txt"
-    answers=$(awk '/Ответ пользователя:$/ { a = ""; while ((getline l) > 0 && l != "---") if (l != "----") a = a l "|"; print a }' \
-        "$WORK/log.txt" | tr '\n' ' ')
+    answers=$(logged_answers "$WORK/log.txt" | tr '\n' ' ')
     [ "$answers" = "[Это кот]| [кот]|  - [Нет]| " ] || fail "the answers in the log: $answers
 $(cat "$WORK/log.txt")"
-    marks=$(sed -n 's/^.* Предварительная оценка \([0-9]*\)$/\1/p' "$WORK/log.txt" | tr '\n' ' ')
+    marks=$(logged_marks "$WORK/log.txt")
     [ "$marks" = "5 2 1 " ] || fail "the marks in the log: $marks (not 5 2 1)"
     xdotool key Escape
     wait_player_exit 15 || fail "the player did not end"

@@ -32,7 +32,7 @@ if wait_visible '^Результат тестирования$' 10 >/dev/null; t
     answers=$(awk '/Ответ пользователя:$/ { getline; getline; print }' "$WORK/log.txt" | tr '\n' '|')
     [ "$answers" = "[Волга]|[Нева]|[]|" ] || fail "typed answers in the log: $answers
 $(cat "$WORK/log.txt")"
-    marks=$(sed -n 's/^.* Предварительная оценка \([0-9]*\)$/\1/p' "$WORK/log.txt" | tr '\n' ' ')
+    marks=$(logged_marks "$WORK/log.txt")
     [ "$(echo "$marks" | cut -d' ' -f1)" -gt 0 ] || fail "the right typed answer scored nothing: $marks"
     xdotool key Escape
     wait_player_exit 15 || fail "the player did not end"

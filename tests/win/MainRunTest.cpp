@@ -128,8 +128,12 @@ public:
         return false;
     }
     void Answer() { PostMessageW(main_.Answers->btnOk, BM_CLICK, 0, 0); }
-    void TypeAnswer(const std::wstring& text) {
+    // Puts a text into the typed-answer field, as if typed, without answering.
+    void Type(const std::wstring& text) {
         SendMessageW(main_.Answers->mmInputAnswer, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    }
+    void TypeAnswer(const std::wstring& text) {
+        Type(text);
         Answer();
     }
     void Skip() { PostMessageW(main_.btnSkip, BM_CLICK, 0, 0); }
@@ -301,7 +305,7 @@ TEST(MainRun, QuestionLimitsRunOutOneByOne) {
         p.Register(L"Кто-то", L"1");
         p.WaitQuestion(1);
         // The first limit runs out with the right answer typed in: it counts.
-        SendMessageW(main.Answers->mmInputAnswer, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"да"));
+        p.Type(L"да");
         p.CloseResult(false);
     });
     main.RunTestLoop();
@@ -328,7 +332,7 @@ TEST(MainRun, WholeTestLimitEndsTheRunAndTheQuestionOnScreenDoesNotCount) {
         p.WaitQuestion(1);
         p.TypeAnswer(L"да");
         p.WaitQuestion(2);
-        SendMessageW(main.Answers->mmInputAnswer, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"да"));
+        p.Type(L"да");
         p.CloseResult(false);
     });
     main.RunTestLoop();

@@ -252,6 +252,18 @@ asked_questions() { # log_file
     sed -n 's/^.* Задан вопрос "\(.*\)"$/\1/p' "$1"
 }
 
+# The person's answers in a copied test log, one line per question: the lines between the
+# dashes, each ended by "|".
+logged_answers() { # log_file
+    awk '/Ответ пользователя:$/ { a = ""; while ((getline l) > 0 && l != "---") if (l != "----") a = a l "|"; print a }' \
+        "$1"
+}
+
+# The running marks in a copied test log, each followed by a space.
+logged_marks() { # log_file
+    sed -n 's/^.* Предварительная оценка \([0-9]*\)$/\1/p' "$1" | tr '\n' ' '
+}
+
 # Bytes in the results file's code page.
 cp1251() { # utf8 text (printf format)
     # shellcheck disable=SC2059
