@@ -16,7 +16,7 @@ start_xvfb
 
 # Escape in the registration.
 start_player "$WORK/test.exe"
-wait_visible '^Регистрация нового пользователя$' 30 >/dev/null ||
+wait_visible '^Регистрация нового пользователя$' "$E2E_START_SECONDS" >/dev/null ||
     fail "no registration for a test without information; shown: $(shown_windows)"
 xdotool search --onlyvisible --name '^Информация теста' >/dev/null 2>&1 && fail "an information box for blank text"
 during=$(player_temp_files)

@@ -21,7 +21,7 @@ make_test "$WORK/info" "$WORK/info.exe"
 start_xvfb
 start_player "$WORK/info.exe"
 
-box=$(wait_visible '^Информация теста \.\.\.$' 30) || fail "no information box; shown: $(shown_windows)"
+box=$(wait_visible '^Информация теста \.\.\.$' "$E2E_START_SECONDS") || fail "no information box; shown: $(shown_windows)"
 if [ -n "${box:-}" ]; then
     shot info
     near "$(box_text_width "$WORK/info.png" "$box")" "$(text_width 'Прочтите вопросы внимательно')" ||

@@ -10,6 +10,9 @@ export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 
 WORK=$(mktemp -d)
 E2E_PIDS=""
+# A program's first window: Wine starts its services afresh for every script, which takes
+# long on a machine busy with other tests.
+E2E_START_SECONDS=90
 E2E_FAILED=0
 
 fail() {
@@ -18,6 +21,10 @@ fail() {
 }
 
 e2e_cleanup() {
+    if [ "$E2E_FAILED" -ne 0 ] && [ -s "$WORK/player.log" ]; then
+        echo "player output:" >&2
+        tail -n 40 "$WORK/player.log" >&2
+    fi
     "${WINE%/*}/wineserver" -k 2>/dev/null || true
     for pid in $E2E_PIDS; do kill "$pid" 2>/dev/null || true; done
     rm -rf "$WORK"
@@ -210,7 +217,7 @@ type_text() { # text
 
 # Fills the registration window from its initial focus and presses Return.
 register() { # name extra
-    wait_visible '^Регистрация нового пользователя$' 20 >/dev/null ||
+    wait_visible '^Регистрация нового пользователя$' "$E2E_START_SECONDS" >/dev/null ||
         { fail "no registration window; shown: $(shown_windows)"; return 1; }
     sleep 0.2
     type_text "$1"
