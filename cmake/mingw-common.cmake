@@ -2,7 +2,9 @@
 set(CMAKE_C_COMPILER ${TP_TRIPLE}-gcc-posix)
 set(CMAKE_CXX_COMPILER ${TP_TRIPLE}-g++-posix)
 set(CMAKE_RC_COMPILER ${TP_TRIPLE}-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/${TP_TRIPLE})
+# Libraries Debian ships for Linux only are built for mingw by scripts/build-jpeg.
+get_filename_component(TP_DEPS_ROOT ${CMAKE_CURRENT_LIST_DIR}/../build/deps/mingw-${CMAKE_SYSTEM_PROCESSOR} ABSOLUTE)
+set(CMAKE_FIND_ROOT_PATH ${TP_DEPS_ROOT} /usr/${TP_TRIPLE})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)

@@ -10,6 +10,7 @@
 #include "model/Codepage.h"
 #include "model/FileUtils.h"
 #include "model/TestData.h"
+#include "tests/core/JpegTestUtil.h"
 
 namespace fs = std::filesystem;
 
@@ -76,7 +77,7 @@ int main(int argc, char** argv) {
     }
     const fs::path root = argv[1];
     const fs::path work = root / "work";
-    for (const char* target : {"payload", "archive", "question", "ini"}) fs::create_directories(root / target);
+    for (const char* target : {"payload", "archive", "question", "ini", "jpeg"}) fs::create_directories(root / target);
     fs::create_directories(work);
 
     const std::string testArchive = MakeArchive(work, kTestArchiveSignatures, 6);
@@ -109,6 +110,11 @@ int main(int argc, char** argv) {
 
     Put(root / "ini" / "info", "[MAIN]\r\nPackLevel=6\r\nLastQuest=12\r\n");
     Put(root / "ini" / "odd", "; comment\n[ main ]\n lastquest = \"3\" \n[OTHER]\nx=y\n");
+    using jpegtest::TLayout;
+    Put(root / "jpeg" / "rgb", jpegtest::EncodeJpeg({17, 9, TLayout::Rgb, true, false, 75}, jpegtest::Quadrants));
+    Put(root / "jpeg" / "gray", jpegtest::EncodeJpeg({9, 17, TLayout::Gray, false, false, 75}, jpegtest::Quadrants));
+    Put(root / "jpeg" / "progressive", jpegtest::EncodeJpeg({24, 16, TLayout::Rgb, true, true, 75}, jpegtest::Quadrants));
+    Put(root / "jpeg" / "ycck", jpegtest::EncodeJpeg({8, 8, TLayout::Ycck, false, false, 75}, jpegtest::Quadrants));
     fs::remove_all(work);
     return 0;
 }
