@@ -1,6 +1,7 @@
 #include "run/MainFormUnit.h"
 
 #include <commctrl.h>
+#include <mmsystem.h>
 #include <windowsx.h>
 
 #include <algorithm>
@@ -143,6 +144,7 @@ bool TfMain::Create() {
                       GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), nullptr)) {
         return false;
     }
+    Media.SetOwner(Handle());
     font_ = MessageFont();
     faceBrush_ = CreateSolidBrush(GetSysColor(COLOR_BTNFACE));
     const int width = ClientWidth(), height = ClientHeight();
@@ -653,14 +655,14 @@ void TfMain::SlidePopupOut(HWND popup) {
 
 // ---- Media ----
 
-std::pair<int32_t, int32_t> TfMain::PlayMedia(const TPath&, HWND, HWND, HWND, uint8_t) {
-    // Sounds and video come with the attachments; nothing plays yet.
-    return {0, 0};
+std::pair<int32_t, int32_t> TfMain::PlayMedia(const TPath& file, HWND playButton, HWND stopButton, HWND display,
+                                              uint8_t scaleMode) {
+    return Media.PlayMedia(file, playButton, stopButton, display, scaleMode);
 }
 
-void TfMain::StopMedia() {}
+void TfMain::StopMedia() { Media.StopMedia(); }
 
-void TfMain::StopMediaAndForget() { StopMedia(); }
+void TfMain::StopMediaAndForget() { Media.StopMediaAndForget(); }
 
 // ---- Messages ----
 
@@ -713,6 +715,9 @@ LRESULT TfMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return TRUE;
     case WM_ENDSESSION:
         if (wParam) EndSession();
+        return 0;
+    case MM_MCINOTIFY:
+        Media.Notify();
         return 0;
     case WM_TIMER:
         OnTimer(wParam);

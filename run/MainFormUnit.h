@@ -13,6 +13,7 @@
 #include "platform/Panel.h"
 #include "platform/Timer.h"
 #include "platform/Window.h"
+#include "run/MediaService.h"
 #include "run/QuestionOrder.h"
 #include "run/Scoring.h"
 #include "run/SlideMath.h"
@@ -126,6 +127,8 @@ public:
     std::unique_ptr<TfAnswers> Answers;
     std::unique_ptr<TfRightAnswer> RightAnswer;
     std::unique_ptr<TfResult> Result;
+    // mpMain: the one media player.
+    TMediaService Media;
     // The registration window while RunTestLoop runs.
     TfLogin* Login = nullptr;
 

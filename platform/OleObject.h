@@ -1,0 +1,47 @@
+#pragma once
+// Embedded documents (attachment kinds 4 and 5): an OLE container stream ("BDOC", draw aspect,
+// storage size, then the compound-file storage) loaded into a storage in memory and drawn
+// stretched by OLE. The object is never activated.
+
+#include <windows.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "platform/FileSystem.h"
+#include "platform/Window.h"
+
+class TOleObject {
+public:
+    TOleObject();
+    ~TOleObject();
+    TOleObject(const TOleObject&) = delete;
+    TOleObject& operator=(const TOleObject&) = delete;
+
+    // Replaces any previous object. A wrong signature fails with "Invalid stream format"; on
+    // any failure the object is left empty and the reason is given.
+    bool LoadFromFile(const TPath& file, std::string* error = nullptr);
+    void Clear();
+    bool Empty() const;
+    uint32_t Aspect() const { return aspect_; }
+    // Draws the object's presentation stretched into `target`; an empty object draws nothing.
+    void Draw(HDC dc, const RECT& target) const;
+
+private:
+    struct TImpl;
+    std::unique_ptr<TImpl> impl_;
+    uint32_t aspect_ = 1;
+};
+
+// The container control: a disabled child window without border that draws its object
+// stretched to its client area and never takes the pointer or the keyboard.
+class TOleContainer : public TWindow {
+public:
+    bool Create(HWND parent, int x, int y, int width, int height);
+    bool LoadFromFile(const TPath& file, std::string* error = nullptr);
+    TOleObject Object;
+
+protected:
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+};

@@ -1,0 +1,47 @@
+#pragma once
+// Pictures of questions and answers: JPEG through libjpeg, BMP, EMF and WMF through the
+// platform. A picture is drawn stretched into whatever rectangle its user computes.
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+#include "platform/FileSystem.h"
+#include "platform/Window.h"
+
+class TPicture {
+public:
+    TPicture();
+    ~TPicture();
+    TPicture(const TPicture&) = delete;
+    TPicture& operator=(const TPicture&) = delete;
+
+    // The decoder follows the extension (.jpg/.jpeg, .bmp, .emf, .wmf, any case). False with
+    // the reason when the file is missing or cannot be decoded; the picture is then empty.
+    bool LoadFromFile(const TPath& file, std::string* error = nullptr);
+    void Clear();
+    bool Empty() const;
+    // Natural size in pixels (0 x 0 when empty).
+    int Width() const;
+    int Height() const;
+    // Stretches the picture into `target`; an empty picture draws nothing.
+    void Draw(HDC dc, const RECT& target) const;
+
+private:
+    struct TImpl;
+    std::unique_ptr<TImpl> impl_;
+};
+
+// A picture control: paints its picture stretched to its client area (Stretch) or at natural
+// size from the top left corner.
+class TImage : public TWindow {
+public:
+    bool Create(HWND parent, int x, int y, int width, int height);
+    TPicture Picture;
+    bool Stretch = false;
+    void SetStretch(bool stretch);
+
+protected:
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+};
