@@ -716,9 +716,6 @@ LRESULT TfMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_ENDSESSION:
         if (wParam) EndSession();
         return 0;
-    case MM_MCINOTIFY:
-        Media.Notify();
-        return 0;
     case WM_TIMER:
         OnTimer(wParam);
         return 0;
