@@ -255,11 +255,8 @@ void TMediaService::Unhook() {
 LRESULT CALLBACK TMediaService::DisplayProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
                                             DWORD_PTR data) {
     auto* self = reinterpret_cast<TMediaService*>(data);
-    const LRESULT result = DefSubclassProc(hwnd, message, wParam, lParam);
     try {
-        if (message == WM_SIZE) {
-            self->FitVideo(hwnd);
-        } else if (message == WM_NCDESTROY) {
+        if (message == WM_NCDESTROY) {
             // The video has nowhere left to show.
             RemoveWindowSubclass(hwnd, DisplayProc, kDisplaySubclass);
             self->hooked_ = nullptr;
@@ -271,5 +268,7 @@ LRESULT CALLBACK TMediaService::DisplayProc(HWND hwnd, UINT message, WPARAM wPar
     } catch (...) {
         HandleApplicationException();
     }
+    const LRESULT result = DefSubclassProc(hwnd, message, wParam, lParam);
+    if (message == WM_SIZE) self->FitVideo(hwnd);
     return result;
 }
