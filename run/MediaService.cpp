@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <mmsystem.h>
 
+#include <cwchar>
 #include <cwctype>
 
 #include "platform/Win32Util.h"
