@@ -53,7 +53,7 @@ void TfAnswersPopup::ShowAttachment(uint8_t kind, const TPath& file, int32_t wid
         image_ = std::make_unique<TImage>();
         image_->Create(panel_->Handle(), 0, 0, 0, 0);
         // A picture that cannot be decoded stays empty: a placeholder of no size.
-        image_->Picture.LoadFromFile(file);
+        image_->LoadFromFile(file);
         const TPopupPicture place =
             PlacePopupPicture(panelWidth, panelHeight, image_->Picture.Width(), image_->Picture.Height());
         image_->SetStretch(place.Stretch);

@@ -528,8 +528,7 @@ void TfMain::ShowQuestionAttach(TAttachKind kind, const TPath& fileName, const T
     const TViewerPlacement place = PlaceViewerWindow(in);
     QuestAttach->SetStatusVisible(place.StatusVisible);
     QuestAttach->SetAllowResize(true);
-    SetWindowPos(viewer, nullptr, place.Window.Left, place.Window.Top, place.Window.Width, place.Window.Height,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
+    QuestAttach->PlaceWindow(place.Window.Left, place.Window.Top, place.Window.Width, place.Window.Height);
     QuestAttach->SetAllowResize(!frame.FixedHeight);
     AttachPending = true;
 }

@@ -51,6 +51,12 @@ TfrQuestAttach& TfQuestAttach::NewFrame(TAttachKind kind, const TPath& fileName,
     return *frame_;
 }
 
+void TfQuestAttach::PlaceWindow(int left, int top, int width, int height) {
+    placing_ = true;
+    SetWindowPos(Handle(), nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    placing_ = false;
+}
+
 void TfQuestAttach::SetStatusVisible(bool visible) {
     ShowWindow(stbMain, visible ? SW_SHOWNA : SW_HIDE);
     Relayout();
@@ -101,6 +107,13 @@ LRESULT TfQuestAttach::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         }
         break;
     }
+    case WM_GETMINMAXINFO:
+        if (placing_) {
+            auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
+            info->ptMinTrackSize = {0, 0};
+            return 0;
+        }
+        break;
     case WM_SIZING:
         if (!FormCanResize()) {
             GetWindowRect(Handle(), reinterpret_cast<RECT*>(lParam));

@@ -27,6 +27,9 @@ public:
     // The frame "QUEST_ATTACH_FRAME"; null before the first attachment.
     TfrQuestAttach* Frame() const { return frame_.get(); }
 
+    // The program's own placement: exactly this outer rectangle in the main window, however
+    // small (the person's resizing keeps the system's minimum).
+    void PlaceWindow(int left, int top, int width, int height);
     void SetStatusVisible(bool visible);
     int StatusHeight() const;
     // Window height minus client height.
@@ -42,6 +45,7 @@ private:
 
     TQuestAttachHost host_;
     std::unique_ptr<TfrQuestAttach> frame_;
+    bool placing_ = false;
 };
 
 extern const wchar_t kQuestAttachCaption[];  // "Вложение вопроса"

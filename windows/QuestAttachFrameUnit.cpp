@@ -118,7 +118,7 @@ bool TfrQuestAttach::Create(HWND owner, TAttachKind kind, const TPath& fileName,
     case akPicture: {
         CreatePicturePanel();
         // A picture that cannot be decoded stays empty: the view shows nothing and the run goes on.
-        imgPicture.Picture.LoadFromFile(FileName);
+        imgPicture.LoadFromFile(FileName);
         imgPicture.SetStretch(Options.ScaleMode != 0);
         PreferredWidth = imgPicture.Picture.Width();
         PreferredHeight = imgPicture.Picture.Height();
@@ -359,11 +359,7 @@ void TfrQuestAttach::CreateVideoPanel() {
     pnlVideoHint.SetFont(hintFont_);
 
     pnlVideoOut.OnMessage = [this](UINT message, WPARAM, LPARAM) {
-        if (message == WM_SIZE && imgVideo.Handle() != nullptr) {
-            const SIZE out = ClientSize(pnlVideoOut.Handle());
-            Place(imgVideo.Handle(), (out.cx - TVideoPlaceholder::kSize) / 2, (out.cy - TVideoPlaceholder::kSize) / 2,
-                  TVideoPlaceholder::kSize, TVideoPlaceholder::kSize);
-        }
+        if (message == WM_SIZE) LayoutVideoOut();
         return false;
     };
     pnlVideoOut.Create(pnlVideo.Handle(), 0, kVideoHintHeight, size.cx, 0, L"");
@@ -371,11 +367,8 @@ void TfrQuestAttach::CreateVideoPanel() {
     imgVideo.Create(pnlVideoOut.Handle());
 
     pnlVideoOptions.OnMessage = [this](UINT message, WPARAM wParam, LPARAM lParam) {
-        if (message == WM_SIZE && btnStopVideo != nullptr) {
-            const SIZE options = ClientSize(pnlVideoOptions.Handle());
-            const int top = (kVideoOptionsHeight - kButtonHeight) / 2;
-            Place(btnStartVideo, kGap, top, kButtonWidth, kButtonHeight);
-            Place(btnStopVideo, options.cx - kGap - kButtonWidth, top, kButtonWidth, kButtonHeight);
+        if (message == WM_SIZE) {
+            LayoutVideoOptions();
             return false;
         }
         return OnPanelMessage(message, wParam, lParam);
@@ -393,6 +386,24 @@ void TfrQuestAttach::LayoutVideoPanel() {
     Place(pnlVideoHint.Handle(), 0, 0, size.cx, kVideoHintHeight);
     Place(pnlVideoOptions.Handle(), 0, size.cy - kVideoOptionsHeight, size.cx, kVideoOptionsHeight);
     Place(pnlVideoOut.Handle(), 0, kVideoHintHeight, size.cx, size.cy - kVideoHintHeight - kVideoOptionsHeight);
+    // A panel whose size did not change hears nothing: lay their contents out anyway.
+    LayoutVideoOut();
+    LayoutVideoOptions();
+}
+
+void TfrQuestAttach::LayoutVideoOut() {
+    if (imgVideo.Handle() == nullptr) return;
+    const SIZE out = ClientSize(pnlVideoOut.Handle());
+    Place(imgVideo.Handle(), (out.cx - TVideoPlaceholder::kSize) / 2, (out.cy - TVideoPlaceholder::kSize) / 2,
+          TVideoPlaceholder::kSize, TVideoPlaceholder::kSize);
+}
+
+void TfrQuestAttach::LayoutVideoOptions() {
+    if (btnStopVideo == nullptr) return;
+    const SIZE options = ClientSize(pnlVideoOptions.Handle());
+    const int top = (kVideoOptionsHeight - kButtonHeight) / 2;
+    Place(btnStartVideo, kGap, top, kButtonWidth, kButtonHeight);
+    Place(btnStopVideo, options.cx - kGap - kButtonWidth, top, kButtonWidth, kButtonHeight);
 }
 
 void TfrQuestAttach::btnStartVideoClick() {

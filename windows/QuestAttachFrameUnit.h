@@ -107,6 +107,8 @@ private:
     void LayoutPicturePanel(bool hBar, bool vBar);
     void LayoutSoundPanel();
     void LayoutVideoPanel();
+    void LayoutVideoOut();
+    void LayoutVideoOptions();
     void OnPictureScroll(HWND bar, int code);
     void MoveImage();
     HWND ContentPanel() const;
