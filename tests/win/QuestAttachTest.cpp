@@ -10,10 +10,17 @@
 #include <cmath>
 #include <memory>
 
+#include <atomic>
+#include <thread>
+
+#include "answers/AnswersFormUnit.h"
 #include "app/Payload.h"
+#include "archive/ZipArchive.h"
+#include "archive/ZipTest.h"
 #include "model/Codepage.h"
 #include "run/MainFormUnit.h"
 #include "tests/win/AttachTestUtil.h"
+#include "tools/TestBuilder.h"
 #include "windows/QuestAttachFormUnit.h"
 
 using namespace attachtest;
@@ -468,4 +475,143 @@ TEST_F(QuestAttachFrame, ResizingIsRefusedWhileNotAllowed) {
     rc = RectInParent(viewer->Handle());
     EXPECT_EQ(WidthOf(rc), 200);
     EXPECT_EQ(HeightOf(rc), 100);
+}
+
+// ---- Questions asked by the run ----
+
+namespace {
+
+struct TRunQuestion {
+    std::string Text;
+    TSourceAttach Attach;
+};
+
+// Typed-input questions (answer "yes") with the given attachments, built into a player from
+// files written first, and opened as the player opens itself.
+class TAttachRun {
+public:
+    TAttachRun(const std::vector<std::pair<std::wstring, std::string>>& files, const std::vector<TRunQuestion>& questions)
+        : saved_(ZipSignatures()) {
+        SetZipSignatures(kTestArchiveSignatures);
+        for (const auto& [name, bytes] : files) {
+            if (!WriteWholeFile(scratch_ / name, bytes)) ADD_FAILURE() << "cannot write an attachment";
+        }
+        TTestSource source;
+        source.Folder = scratch_.Path();
+        source.Name = "Attachments";
+        source.EffectSteps = 1;
+        source.PasswordTail = "attach01";
+        source.PackLevel = 0;
+        for (const TRunQuestion& question : questions) {
+            TSourceQuestion q;
+            q.AnswerMode = amTyped;
+            q.Text = question.Text;
+            q.Attach = question.Attach;
+            TSourceAnswer a;
+            a.Weight = 1;
+            a.Variants = {"yes"};
+            q.Answers.push_back(a);
+            source.Questions.push_back(q);
+        }
+        TBuildOptions options;
+        options.Player = TPath(ModulePath());
+        options.Output = scratch_ / L"test.exe";
+        const TBuildResult built = BuildTest(source, options);
+        if (!built.Ok()) ADD_FAILURE() << built.Report.Errors.front();
+        ReadPayload(options.Output, Info);
+    }
+    ~TAttachRun() {
+        if (!Info.ArchiveFile.empty()) DeleteFileAt(Info.ArchiveFile);
+        SetZipSignatures(saved_);
+    }
+
+    TPayloadInfo Info;
+
+private:
+    TZipSignatures saved_;
+    TScratchFolder scratch_;
+};
+
+TSourceAttach Attach(const std::string& file, uint8_t scaleMode = 0) {
+    TSourceAttach attach;
+    attach.File = file;
+    attach.ScaleMode = scaleMode;
+    return attach;
+}
+
+// Answers question `n` (counted over the window's life) once it waits, noting what was on
+// screen meanwhile.
+class TAnswerer {
+public:
+    TAnswerer(TfMain& main, uint32_t n)
+        : thread_([this, &main, n] {
+              for (int waited = 0; main.QuestionsShown < n && waited < 10000; waited += 5) Sleep(5);
+              HWND viewer = main.QuestAttach->Handle();
+              ViewerShown = IsWindowVisible(viewer) != FALSE;
+              Frames = ChildrenOf(viewer, L"TfrQuestAttach").size();
+              TextShown = IsWindowVisible(main.lbQuestion) != FALSE;
+              ObjectShown = IsWindowVisible(main.ocQuestion.Handle()) != FALSE;
+              SendMessageW(main.Answers->mmInputAnswer, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"yes"));
+              PostMessageW(main.Answers->btnOk, BM_CLICK, 0, 0);
+          }) {}
+    ~TAnswerer() { Join(); }
+    void Join() {
+        if (thread_.joinable()) thread_.join();
+    }
+
+    std::atomic<bool> ViewerShown{false}, TextShown{false}, ObjectShown{false};
+    std::atomic<size_t> Frames{0};
+
+private:
+    std::thread thread_;
+};
+
+}  // namespace
+
+TEST(QuestAttachRun, QuestionsShowTheirAttachmentsWhileTheyWait) {
+    TSourceAttach object = Attach("broken.ole");
+    object.ReplaceText = true;
+    object.Width = 400;
+    object.Height = 100;
+    TAttachRun run({{L"pic.bmp", MakeBmp(40, 30)}, {L"broken.ole", "BDOC but nothing after it"}},
+                   {{"picture", Attach("pic.bmp", 2)}, {"object", object}, {"nothing", TSourceAttach{}}});
+    TfMain main(run.Info);
+    ASSERT_TRUE(main.Create());
+    ShowWindow(main.Handle(), SW_SHOW);
+    ASSERT_TRUE(main.Test->OpenTest(run.Info.ArchiveFile, run.Info.PasswordTail));
+    main.Test->ExtractAttachments = true;
+    main.QuestionsPerTest = 3;
+
+    {
+        TAnswerer person(main, 1);
+        EXPECT_EQ(main.AskQuestion(0), qoAnswered);
+        person.Join();
+        EXPECT_TRUE(person.ViewerShown);
+        EXPECT_EQ(person.Frames, 1u);
+        EXPECT_TRUE(person.TextShown);
+        ASSERT_NE(main.QuestAttach->Frame(), nullptr);
+        EXPECT_EQ(main.QuestAttach->Frame()->FileName, main.Question.AttachPath);
+        EXPECT_EQ(main.QuestAttach->Frame()->PreferredWidth, 40);
+        EXPECT_EQ(main.QuestAttach->Frame()->PreferredHeight, 30);
+        EXPECT_FALSE(IsWindowVisible(main.QuestAttach->Handle()));
+        EXPECT_FALSE(main.AttachPending);
+    }
+    {
+        // An object that cannot be loaded stands empty in place of the text; the run goes on.
+        TAnswerer person(main, 2);
+        EXPECT_EQ(main.AskQuestion(1), qoAnswered);
+        person.Join();
+        EXPECT_FALSE(person.ViewerShown);
+        EXPECT_FALSE(person.TextShown);
+        EXPECT_TRUE(person.ObjectShown);
+        EXPECT_TRUE(main.ocQuestion.Object.Empty());
+    }
+    {
+        TAnswerer person(main, 3);
+        EXPECT_EQ(main.AskQuestion(2), qoAnswered);
+        person.Join();
+        EXPECT_FALSE(person.ViewerShown);
+        EXPECT_TRUE(person.TextShown);
+        EXPECT_FALSE(person.ObjectShown);
+    }
 }
