@@ -183,6 +183,16 @@ TEST_F(AnswersPopupTest, ObjectsFillTheInnerAreaAlongOneSide) {
     }
 }
 
+TEST_F(AnswersPopupTest, ObjectThatLoadsIsShown) {
+    popup->ShowAttachment(akOle, WriteObject(scratch, L"o.ole", 40, 20), 40, 20);
+    ASSERT_NE(popup->OleContain(), nullptr);
+    EXPECT_FALSE(popup->OleContain()->Object.Empty());
+    HWND object = popup->OleContain()->Handle();
+    const SIZE size = ClientSizeOf(object);
+    EXPECT_GT(size.cx, 0);
+    EXPECT_EQ(PrintedPixel(object, size.cx / 2, size.cy / 2), RGB(0x80, 0x80, 0x80));
+}
+
 TEST_F(AnswersPopupTest, VideoPlaysOnTheContentPanel) {
     const TPath file = L"C:\\clip.avi";
     popup->ShowAttachment(akVideo, file, -1, -1);

@@ -11,6 +11,7 @@
 
 #include "platform/FileSystem.h"
 #include "tests/win/WinTestUtil.h"
+#include "tools/OleBuilder.h"
 
 namespace attachtest {
 
@@ -49,6 +50,33 @@ inline TPath WriteBmp(const TScratchFolder& folder, const std::wstring& name, in
     const TPath path = folder / name;
     if (!WriteWholeFile(path, MakeBmp(width, height))) ADD_FAILURE() << "cannot write the picture";
     return path;
+}
+
+// An embedded object (container stream) showing a grey picture of width x height pixels.
+inline TPath WriteObject(const TScratchFolder& folder, const std::wstring& name, int width, int height) {
+    const TPath picture = WriteBmp(folder, name + L".bmp", width, height);
+    std::string bytes, error;
+    if (!MakePictureObjectFile(picture, bytes, error)) ADD_FAILURE() << error;
+    const TPath path = folder / name;
+    if (!WriteWholeFile(path, bytes)) ADD_FAILURE() << "cannot write the object";
+    return path;
+}
+
+// The colour a window paints at a client point, read from its WM_PRINTCLIENT into memory.
+inline COLORREF PrintedPixel(HWND window, int x, int y) {
+    RECT rc;
+    GetClientRect(window, &rc);
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, rc.right > 0 ? rc.right : 1, rc.bottom > 0 ? rc.bottom : 1);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    SendMessageW(window, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+    const COLORREF colour = GetPixel(dc, x, y);
+    SelectObject(dc, old);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    ReleaseDC(nullptr, screen);
+    return colour;
 }
 
 // A window's rectangle in its parent's client area.

@@ -284,9 +284,11 @@ TEST_F(QuestAttachMain, PictureThatCannotBeShownLeavesAnEmptyView) {
 
 TEST_F(QuestAttachMain, ObjectIsFittedIntoItsView) {
     main.ShowQuestionAttach(akFme, scratch / L"missing.fme", Options(0, 100, 400));
+    ASSERT_NE(Frame().ocMain.Handle(), nullptr);
+    EXPECT_TRUE(Frame().ocMain.Object.Empty());
+    main.ShowQuestionAttach(akFme, WriteObject(scratch, L"tall.fme", 10, 40), Options(0, 100, 400));
     TfrQuestAttach* frame = &Frame();
-    ASSERT_NE(frame->ocMain.Handle(), nullptr);
-    EXPECT_TRUE(frame->ocMain.Object.Empty());
+    EXPECT_FALSE(frame->ocMain.Object.Empty());
     EXPECT_FALSE(IsWindowEnabled(frame->ocMain.Handle()));
     SetWindowPos(viewer, nullptr, 0, 0, 600, 300, SWP_NOMOVE | SWP_NOZORDER);
     SIZE view = ClientSizeOf(frame->pnlOleView.Handle());
@@ -330,6 +332,15 @@ TEST_F(QuestAttachMain, ObjectInPlaceOfTheQuestionText) {
         EXPECT_FALSE(main.AttachPending);
         EXPECT_EQ(main.QuestAttach->Frame(), nullptr);
     }
+
+    // An object that loads is drawn over the whole container.
+    main.ShowQuestionText("text");
+    main.ShowQuestionAttach(akOle, WriteObject(scratch, L"good.ole", 40, 10), options);
+    EXPECT_FALSE(main.ocQuestion.Object.Empty());
+    EXPECT_EQ(HeightOf(Question()), HeightOf(RectInParent(main.ocQuestion.Handle())) + 32);
+    const SIZE size = ClientSizeOf(main.ocQuestion.Handle());
+    EXPECT_EQ(PrintedPixel(main.ocQuestion.Handle(), size.cx / 2, size.cy / 2), RGB(0x80, 0x80, 0x80));
+    EXPECT_EQ(PrintedPixel(main.ocQuestion.Handle(), size.cx - 1, size.cy - 1), RGB(0x80, 0x80, 0x80));
 
     // The next question's text takes the panel back.
     main.ShowQuestionText("next");
