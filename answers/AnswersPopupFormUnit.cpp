@@ -30,6 +30,12 @@ bool TfAnswersPopup::Create(HWND mainWindow) {
                         mainWindow);
 }
 
+void TfAnswersPopup::SetSizeFor(int mainWidth, int mainHeight) {
+    const TAttachSize size = PopupSize(mainWidth, mainHeight);
+    SetWindowPos(Handle(), nullptr, 0, 0, std::max(0, size.Width), std::max(0, size.Height),
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 void TfAnswersPopup::FreeContent() {
     image_.reset();
     object_.reset();

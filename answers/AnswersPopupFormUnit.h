@@ -28,6 +28,10 @@ public:
     // Hidden, inside `mainWindow`.
     bool Create(HWND mainWindow);
 
+    // The size the answer panels give it before each showing: half the main window's width
+    // less 30 by 30 % of its height less 20 (rounded halves to even).
+    void SetSizeFor(int mainWidth, int mainHeight);
+
     // Replaces the content by the attachment of kind 1 (picture), 3 (video, played on the
     // content panel) or 4 and 5 (embedded object of width x height); other kinds leave the
     // panel empty. A picture or object that cannot be loaded leaves an empty placeholder. The

@@ -45,8 +45,10 @@ protected:
             [this](const TPath& f, HWND p, HWND s, HWND d, uint8_t m) { return media.Play(f, p, s, d, m); });
         ASSERT_TRUE(popup->Create(stage.Handle()));
         const SIZE main = ClientSizeOf(stage.Handle());
-        const TAttachSize size = PopupSize(main.cx, main.cy);
-        SetWindowPos(popup->Handle(), nullptr, 0, 0, size.Width, size.Height, SWP_NOMOVE | SWP_NOZORDER);
+        popup->SetSizeFor(main.cx, main.cy);
+        const RECT rc = RectInParent(popup->Handle());
+        EXPECT_EQ(WidthOf(rc), static_cast<int>(std::nearbyint(main.cx * 0.5)) - 30);
+        EXPECT_EQ(HeightOf(rc), static_cast<int>(std::nearbyint(main.cy * 0.3)) - 20);
     }
 
     HWND Panel() const { return popup->PopupPanel()->Handle(); }

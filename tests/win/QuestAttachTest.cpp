@@ -264,6 +264,28 @@ TEST_F(QuestAttachMain, StretchedAndFittedPicturesFollowTheView) {
     EXPECT_FALSE(GetWindowLongW(frame->scbPictureViewH, GWL_STYLE) & WS_VISIBLE);
 }
 
+TEST_F(QuestAttachMain, MaximisedViewerStartsOverForTheNextQuestion) {
+    ShowWindow(main.Handle(), SW_SHOW);
+    main.ShowQuestionAttach(akPicture, WriteBmp(scratch, L"a.bmp", 800, 200), Options(1));
+    const RECT placed = RectInParent(viewer);
+    ShowWindow(viewer, SW_SHOWNA);
+    SendMessageW(viewer, WM_SYSCOMMAND, SC_MAXIMIZE, 0);
+    ASSERT_TRUE(IsZoomed(viewer));
+    // The picture follows the larger view.
+    const SIZE view = ClientSizeOf(Frame().pnlPictureView.Handle());
+    EXPECT_GT(view.cx, WidthOf(placed));
+    EXPECT_EQ(WidthOf(RectInParent(Frame().imgPicture.Handle())), view.cx - 4);
+
+    main.SlideQuestionOut();
+    main.ShowQuestionAttach(akPicture, WriteBmp(scratch, L"b.bmp", 800, 200), Options(1));
+    EXPECT_FALSE(IsZoomed(viewer));
+    const RECT rc = RectInParent(viewer);
+    EXPECT_EQ(rc.left, placed.left);
+    EXPECT_EQ(rc.top, placed.top);
+    EXPECT_EQ(WidthOf(rc), WidthOf(placed));
+    EXPECT_EQ(HeightOf(rc), HeightOf(placed));
+}
+
 TEST_F(QuestAttachMain, PictureThatCannotBeShownLeavesAnEmptyView) {
     ASSERT_TRUE(WriteWholeFile(scratch / L"broken.bmp", "BM this is no picture"));
     const TPath files[] = {scratch / L"broken.bmp", scratch / L"missing.jpg"};
