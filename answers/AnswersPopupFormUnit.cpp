@@ -26,7 +26,7 @@ bool TfAnswersPopup::Create(HWND mainWindow) {
     RegisterWindowClass(kAnswersPopupClass, 0, GetSysColorBrush(COLOR_BTNFACE));
     // A caption without the system menu has no buttons either.
     const DWORD style = WS_CHILD | WS_CAPTION | WS_THICKFRAME | WS_CLIPCHILDREN | WS_CLIPSIBLINGS;
-    return CreateHandle(0, kAnswersPopupClass, kAnswersPopupCaption, style, 0, 0, kDesignWidth, kDesignHeight,
+    return CreateHandle(0, kAnswersPopupClass, kAnswersPopupCaption, style, 0, 0, kInitialWidth, kInitialHeight,
                         mainWindow);
 }
 

@@ -19,8 +19,8 @@ public:
     // The main window's PlayMedia: file, play button, stop button, display, scale mode.
     using TPlayMedia = std::function<std::pair<int32_t, int32_t>(const TPath&, HWND, HWND, HWND, uint8_t)>;
 
-    static constexpr int kDesignWidth = 223;
-    static constexpr int kDesignHeight = 179;
+    static constexpr int kInitialWidth = 223;
+    static constexpr int kInitialHeight = 179;
 
     explicit TfAnswersPopup(TPlayMedia playMedia);
     ~TfAnswersPopup() override;
