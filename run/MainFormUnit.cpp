@@ -8,12 +8,15 @@
 #include <stdexcept>
 
 #include "answers/AnswersFormUnit.h"
+#include "answers/AnswersPopupFormUnit.h"
 #include "answers/RightAnswerFormUnit.h"
 #include "model/Codepage.h"
 #include "model/FileUtils.h"
 #include "model/TextUtils.h"
 #include "platform/Win32Util.h"
+#include "windows/AttachLayout.h"
 #include "windows/LoginFormUnit.h"
+#include "windows/QuestAttachFormUnit.h"
 #include "windows/ResultFormUnit.h"
 
 const wchar_t kMainCaption[] = L"Проведение тестирования";
@@ -30,6 +33,7 @@ enum : UINT_PTR { kTimerAnimation = 1, kTimerLimit = 2, kTimerGlobalTime = 3 };
 enum : int { kIdSkip = 101, kIdInterrupt = 102 };
 
 // pnlQuestion: border 10 inside a bevel of one pixel on either side.
+constexpr int kQuestionBorder = 10;
 constexpr int kQuestionInset = 12;
 constexpr COLORREF kNavy = RGB(0, 0, 128);
 
@@ -98,7 +102,9 @@ TfMain::~TfMain() {
     tmrGlobalTime.SetEnabled(false);
     Result.reset();
     RightAnswer.reset();
+    AnswersPopup.reset();
     Answers.reset();
+    QuestAttach.reset();
     // The work folder goes with the archive object; viewers must let go of its files first.
     Destroy();
     Test.reset();
@@ -169,6 +175,22 @@ bool TfMain::Create() {
     lbQuestion = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, kQuestionInset,
                                  kQuestionInset, panelWidth - 2 * kQuestionInset, 20, pnlQuestion.Handle(), nullptr,
                                  instance, nullptr);
+    ocQuestion.Create(pnlQuestion.Handle(), kQuestionInset, kQuestionInset, 0, 0);
+    ocQuestion.Hide();
+
+    // Step 3: the question attachment viewer, which the person cannot close.
+    TQuestAttachHost host;
+    host.PlayMedia = [this](const TPath& file, HWND play, HWND stop, HWND display, uint8_t scaleMode) {
+        return PlayMedia(file, play, stop, display, scaleMode);
+    };
+    host.StopMedia = [this] { StopMedia(); };
+    host.QuestionPanelWidth = [this] {
+        const RECT rc = ChildRect(pnlQuestion.Handle());
+        return static_cast<int32_t>(rc.right - rc.left);
+    };
+    QuestAttach = std::make_unique<TfQuestAttach>(host);
+    QuestAttach->Create(Handle());
+    EnableMenuItem(GetSystemMenu(QuestAttach->Handle(), FALSE), SC_CLOSE, MF_BYCOMMAND | MF_GRAYED);
 
     // Step 4: the answers window.
     Answers = std::make_unique<TfAnswers>(Outcome);
@@ -182,6 +204,10 @@ bool TfMain::Create() {
     wcscpy(question.lfFaceName, L"Times New Roman");
     questionFont_ = CreateFontIndirectW(&question);
     SendMessageW(lbQuestion, WM_SETFONT, reinterpret_cast<WPARAM>(questionFont_), FALSE);
+
+    // Step 6: the answer attachment popup.
+    AnswersPopup = std::make_unique<TfAnswersPopup>(host.PlayMedia);
+    AnswersPopup->Create(Handle());
 
     // Step 7: the right-answer window and the result window.
     RightAnswer = std::make_unique<TfRightAnswer>();
@@ -337,6 +363,8 @@ void TfMain::AbandonRun() {
     HideWait();
     gbxInfo.Hide();
     pnlQuestion.Hide();
+    if (QuestAttach) QuestAttach->Hide();
+    AttachPending = false;
     if (Answers) Answers->Hide();
     if (Test) Test->ExtractAttachments = false;
     Outcome = qoNone;
@@ -405,6 +433,7 @@ TQuestionOutcome TfMain::AskQuestion(int32_t index) {
     Score.SetCurrentPriority(Question.Priority);
     Log.LogQuestion(Question);
     ShowQuestionText(Question.Text);
+    if (Question.AttachKind != akNone) ShowQuestionAttach(Question.AttachKind, Question.AttachPath, Question.Attach);
     Answers->LoadAnswers(Question.Answers, !KeepAnswerOrder, Question.AnswerMode);
     HideWait();
 
@@ -432,6 +461,7 @@ void TfMain::ShowRightAnswerWindow(long double ratio) {
 }
 
 void TfMain::ShowQuestionText(const std::string& text) {
+    ocQuestion.Hide();
     ShowWindow(lbQuestion, SW_SHOW);
     const std::wstring caption = Wide(DecodeLineBreaks(text));
     SetWindowTextW(lbQuestion, caption.c_str());
@@ -450,6 +480,57 @@ void TfMain::ShowQuestionText(const std::string& text) {
                  std::max(QuestionPanelMinHeight, height + 2 * kQuestionInset),
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     InvalidateRect(pnlQuestion.Handle(), nullptr, TRUE);
+}
+
+void TfMain::ShowQuestionAttach(TAttachKind kind, const TPath& fileName, const TAttachOptions& options) {
+    const RECT panel = ChildRect(pnlQuestion.Handle());
+    const int panelWidth = panel.right - panel.left;
+    if (kind == akOle && options.ReplaceText) {
+        ShowWindow(lbQuestion, SW_HIDE);
+        TEmbeddedObjectInput in;
+        in.MainHeight = ClientHeight();
+        in.PanelWidth = panelWidth;
+        in.PanelTop = panel.top;
+        in.PanelBorder = kQuestionBorder;
+        in.InfoHeight = kInfoHeight;
+        in.ObjectWidth = options.Width;
+        in.ObjectHeight = options.Height;
+        const TEmbeddedObjectPlacement place = PlaceEmbeddedObject(in);
+        SetWindowPos(ocQuestion.Handle(), nullptr, place.Object.Left, place.Object.Top, place.Object.Width,
+                     place.Object.Height, SWP_NOZORDER | SWP_NOACTIVATE);
+        // An object that cannot be loaded leaves the container empty; the question goes on.
+        ocQuestion.LoadFromFile(fileName);
+        SetWindowPos(pnlQuestion.Handle(), nullptr, 0, 0, panelWidth, place.PanelHeight,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        ocQuestion.Show();
+        InvalidateRect(pnlQuestion.Handle(), nullptr, TRUE);
+        return;
+    }
+
+    HWND viewer = QuestAttach->Handle();
+    QuestAttach->Hide();
+    // A viewer the person left maximised starts over in its normal state.
+    if (IsZoomed(viewer)) SetWindowLongW(viewer, GWL_STYLE, GetWindowLongW(viewer, GWL_STYLE) & ~WS_MAXIMIZE);
+    const TfrQuestAttach& frame = QuestAttach->NewFrame(kind, fileName, options);
+
+    TViewerPlacementInput in;
+    in.MainWidth = ClientWidth();
+    in.MainHeight = ClientHeight();
+    in.QuestionTop = panel.top;
+    in.QuestionHeight = panel.bottom - panel.top;
+    in.InfoHeight = kInfoHeight;
+    in.PreferredWidth = frame.PreferredWidth;
+    in.PreferredHeight = frame.PreferredHeight;
+    in.ExtraHeight = frame.ExtraHeight;
+    in.FixedHeight = frame.FixedHeight;
+    in.NonClientHeight = QuestAttach->NonClientHeight();
+    in.StatusHeight = QuestAttach->StatusHeight();
+    const TViewerPlacement place = PlaceViewerWindow(in);
+    QuestAttach->SetStatusVisible(place.StatusVisible);
+    QuestAttach->SetAllowResize(true);
+    QuestAttach->PlaceWindow(place.Window.Left, place.Window.Top, place.Window.Width, place.Window.Height);
+    QuestAttach->SetAllowResize(!frame.FixedHeight);
+    AttachPending = true;
 }
 
 void TfMain::ShowWait() {
@@ -601,6 +682,14 @@ void TfMain::SlideQuestionIn() {
     pnlQuestion.Show();
     SlideWindow(pnlQuestion.Handle(), 10, rc.top, -1, -1, FullSteps());
 
+    if (AttachPending) {
+        HWND viewer = QuestAttach->Handle();
+        rc = ChildRect(viewer);
+        MoveWindowTo(viewer, -(rc.right - rc.left), rc.top);
+        ShowWindow(viewer, SW_SHOWNA);
+        SlideWindow(viewer, 10, rc.top, -1, -1, HalfSlideSteps());
+    }
+
     HWND answers = Answers->Handle();
     rc = ChildRect(answers);
     MoveWindowTo(answers, ClientWidth(), rc.top);
@@ -632,7 +721,13 @@ void TfMain::SlideQuestionOut() {
     MoveWindowTo(pnlQuestion.Handle(), 10, rc.top);
     SlideWindow(pnlQuestion.Handle(), -(rc.right - rc.left), rc.top, -1, -1, FullSteps());
     pnlQuestion.Hide();
-    AttachPending = false;
+    if (AttachPending) {
+        HWND viewer = QuestAttach->Handle();
+        rc = ChildRect(viewer);
+        SlideWindow(viewer, -(rc.right - rc.left), rc.top, -1, -1, FullSteps());
+        QuestAttach->Hide();
+        AttachPending = false;
+    }
     rc = ChildRect(Answers->Handle());
     SlideWindow(Answers->Handle(), ClientWidth(), rc.top, -1, -1, FullSteps());
 }

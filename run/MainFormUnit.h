@@ -10,6 +10,7 @@
 #include "app/Payload.h"
 #include "archive/ZipTest.h"
 #include "platform/GroupBox.h"
+#include "platform/OleObject.h"
 #include "platform/Panel.h"
 #include "platform/Timer.h"
 #include "platform/Window.h"
@@ -20,6 +21,8 @@
 #include "run/TestLog.h"
 
 class TfAnswers;
+class TfAnswersPopup;
+class TfQuestAttach;
 class TfResult;
 class TfRightAnswer;
 class TfLogin;
@@ -88,6 +91,9 @@ public:
 
     // The question on screen, its text fitted into pnlQuestion.
     void ShowQuestionText(const std::string& text);
+    // The question's attachment: an object that replaces the text goes into pnlQuestion,
+    // anything else into the viewer window, which then slides with the question.
+    void ShowQuestionAttach(TAttachKind kind, const TPath& fileName, const TAttachOptions& options);
     void FillInfo();
     void ShowWait();
     void HideWait();
@@ -125,6 +131,9 @@ public:
     // The test archive, for the whole life of the window.
     std::unique_ptr<TZipTest> Test;
     std::unique_ptr<TfAnswers> Answers;
+    // The question attachment viewer, and the popup the answer panels show attachments in.
+    std::unique_ptr<TfQuestAttach> QuestAttach;
+    std::unique_ptr<TfAnswersPopup> AnswersPopup;
     std::unique_ptr<TfRightAnswer> RightAnswer;
     std::unique_ptr<TfResult> Result;
     // mpMain: the one media player.
@@ -140,6 +149,8 @@ public:
     HWND btnSkip = nullptr, btnInterrupt = nullptr;
     TPanel pnlQuestion;
     HWND lbQuestion = nullptr;
+    // An object shown in place of the question text; disabled, never activated.
+    TOleContainer ocQuestion;
     TTimer tmrAnimation;
     TTimer tmrLimit;
     TTimer tmrGlobalTime;
