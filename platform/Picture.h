@@ -19,6 +19,8 @@ public:
 
     // The decoder follows the extension (.jpg/.jpeg, .bmp, .emf, .wmf, any case). False with
     // the reason when the file is missing or cannot be decoded; the picture is then empty.
+    // A WMF without the placeable header carries no size of its own: its SetWindowExt
+    // record gives it, taken as pixels, else kDefaultMetafileSize square.
     bool LoadFromFile(const TPath& file, std::string* error = nullptr);
     void Clear();
     bool Empty() const;
@@ -28,20 +30,31 @@ public:
     // Stretches the picture into `target`; an empty picture draws nothing.
     void Draw(HDC dc, const RECT& target) const;
 
+    static constexpr int kDefaultMetafileSize = 100;
+    // Files larger than this are refused unread.
+    static constexpr uint64_t kMaxFileSize = uint64_t{256} * 1024 * 1024;
+
 private:
     struct TImpl;
     std::unique_ptr<TImpl> impl_;
 };
 
 // A picture control: paints its picture stretched to its client area (Stretch) or at natural
-// size from the top left corner.
+// size from the top left corner; the rest of the area in Color.
 class TImage : public TWindow {
 public:
     bool Create(HWND parent, int x, int y, int width, int height);
+    // Loads the picture and repaints; on failure the control shows nothing.
+    bool LoadFromFile(const TPath& file, std::string* error = nullptr);
     TPicture Picture;
     bool Stretch = false;
+    COLORREF Color = GetSysColor(COLOR_BTNFACE);
     void SetStretch(bool stretch);
+    void SetColor(COLORREF color);
 
 protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    void Paint(HDC dc);
 };
