@@ -336,6 +336,19 @@ TEST_F(AnswersAttachTest, AnInlineSoundHasPlayAndStopButtonsThatGoThroughTheHost
     EXPECT_EQ(ChildRect(play2).top, list.PanelRect(1).top + 10);
     SetWindowPos(list.Handle(), nullptr, 0, 0, kListWidth, kListHeight, SWP_NOMOVE | SWP_NOZORDER);
 
+    // Filled in one go (as the answers window does): the buttons show once laid out.
+    list.Clear();
+    list.BeginUpdate();
+    Add(text.c_str());
+    Add("звук", akSound, sound);
+    ASSERT_NE(list.PlayButton(1), nullptr);
+    EXPECT_FALSE(IsWindowVisible(list.PlayButton(1)));
+    list.EndUpdate();
+    EXPECT_TRUE(IsWindowVisible(list.PlayButton(1)));
+    EXPECT_TRUE(IsWindowVisible(list.StopButton(1)));
+    EXPECT_EQ(ChildRect(list.StopButton(1)).top, list.PanelRect(1).top + 10);
+    EXPECT_EQ(ChildRect(list.StopButton(1)).left, list.PanelRect(1).left + 70);
+
     // Play hands both buttons over; Stop, once enabled by the player, stops.
     for (bool locked : {false, true}) {
         SCOPED_TRACE(locked ? "locked" : "unlocked");
