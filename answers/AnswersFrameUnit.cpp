@@ -388,7 +388,7 @@ LRESULT TfrAnswersList::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
         return 0;
     case WM_COMMAND:
         if (lParam != 0 && HIWORD(wParam) == BN_CLICKED) {
-            OnCommand(wParam, reinterpret_cast<HWND>(lParam));
+            MediaButtonClick(reinterpret_cast<HWND>(lParam));
             return 0;
         }
         break;
@@ -413,7 +413,7 @@ void TfrAnswersList::LoadAttachment(const TAnswerEntry& entry) {
     if (index >= attachments_.size()) attachments_.resize(index + 1);
     TAttachment& attachment = attachments_[index];
     if (entry.TextOnly) return;
-    // A file that cannot be read or decoded leaves the control empty: the answers still load.
+    // A file that cannot be read or decoded leaves an empty frame: the answers still load.
     try {
         switch (entry.AttachKind) {
         case akPicture:
@@ -559,20 +559,20 @@ HWND TfrAnswersList::StopButton(int position) const {
     return attachment != nullptr ? attachment->Stop : nullptr;
 }
 
-void TfrAnswersList::OnCommand(WPARAM, HWND control) {
+void TfrAnswersList::MediaButtonClick(HWND button) {
     // The buttons work in a locked list too: the right-answer window plays its sounds.
     if (Host == nullptr) return;
     for (const TAnswerEntry& entry : Model.Entries()) {
         const TAttachment* attachment = AttachmentOf(entry);
         if (attachment == nullptr || attachment->Play == nullptr) continue;
-        if (control == attachment->Play) {
+        if (button == attachment->Play) {
             // Copies: the host lets messages run, and the answers may be cleared meanwhile.
             const TPath file = entry.AttachPath;
             HWND play = attachment->Play, stop = attachment->Stop;
             Host->PlayMedia(file, play, stop);
             return;
         }
-        if (control == attachment->Stop) {
+        if (button == attachment->Stop) {
             Host->StopMedia();
             return;
         }

@@ -99,13 +99,13 @@ private:
     void OnLeftButtonUp(POINT client);
     void OnMouseLeave();
     void CancelDrag();
-    void OnCommand(WPARAM wParam, HWND control);
+    // Play or Stop of an inline sound.
+    void MediaButtonClick(HWND button);
 
     // What an answer's inline attachment needs on screen, by its Added number.
     struct TAttachment {
         std::unique_ptr<TPicture> Picture;
         std::unique_ptr<TOleObject> Object;
-        bool Loaded = false;
         HWND Play = nullptr;
         HWND Stop = nullptr;
     };
