@@ -19,14 +19,16 @@ public:
     TOleObject(const TOleObject&) = delete;
     TOleObject& operator=(const TOleObject&) = delete;
 
-    // Replaces any previous object. A wrong signature fails with "Invalid stream format"; on
+    // Replaces any previous object. OLE is initialised on the calling thread the first time
+    // (harmless when it already is); objects are drawn on that thread. A wrong signature fails with "Invalid stream format"; on
     // any failure the object is left empty and the reason is given.
     bool LoadFromFile(const TPath& file, std::string* error = nullptr);
     void Clear();
     bool Empty() const;
     uint32_t Aspect() const { return aspect_; }
     // Draws the object's presentation stretched into `target`; an empty object draws nothing.
-    void Draw(HDC dc, const RECT& target) const;
+    // False when the object has no presentation that can be drawn.
+    bool Draw(HDC dc, const RECT& target) const;
 
 private:
     struct TImpl;
@@ -41,7 +43,13 @@ public:
     bool Create(HWND parent, int x, int y, int width, int height);
     bool LoadFromFile(const TPath& file, std::string* error = nullptr);
     TOleObject Object;
+    // Shown where the object draws nothing (all of the control when it is empty).
+    COLORREF Color = RGB(255, 255, 255);
+    void SetColor(COLORREF color);
 
 protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    void Paint(HDC dc);
 };

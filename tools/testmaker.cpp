@@ -8,6 +8,7 @@
 //   testmaker question FILE.QST
 //   testmaker inspect FILE [--password-tail T]
 //   testmaker add ARCHIVE FILE... [--password-tail T] [--level N] [--comment C]
+//   testmaker make-ole PICTURE -o OUT.ole
 //
 // SRC is a folder with test.json and the attachments. FILE is a test executable (its payload
 // is found by the trailer) or a bare archive.
@@ -23,6 +24,7 @@
 #include "archive/ZipTest.h"
 #include "model/Codepage.h"
 #include "model/FileUtils.h"
+#include "tools/OleBuilder.h"
 #include "tools/PayloadJson.h"
 #include "tools/TestBuilder.h"
 #include "tools/TestJson.h"
@@ -352,6 +354,21 @@ int Unpack(const TPath& file, const TPath& folder) {
     return 0;
 }
 
+int MakeOle(const TPath& picture, const TPath& output) {
+    std::string bytes, error;
+    if (!MakePictureObjectFile(picture, bytes, error)) {
+        Print({{"error", error}});
+        return 1;
+    }
+    TBinaryFile out;
+    if (!out.Create(output) || !out.Write(bytes.data(), bytes.size())) {
+        Print({{"error", "cannot write " + output.u8string()}});
+        return 1;
+    }
+    Print({{"output", std::filesystem::absolute(output).lexically_normal().u8string()}, {"size", bytes.size()}});
+    return 0;
+}
+
 int Run(int argc, char** argv) {
     SetZipSignatures(kTestArchiveSignatures);
     CLI::App app{"testmaker: makes tests, and looks inside test executables and test archives"};
@@ -396,6 +413,10 @@ int Run(int argc, char** argv) {
     CLI::App* check = app.add_subcommand("check", "report errors and warnings of a source folder");
     check->add_option("SRC", file, "folder with test.json and the attachments")->required();
 
+    CLI::App* makeOle = app.add_subcommand("make-ole", "make an embedded object (.ole or .fme) showing a picture");
+    makeOle->add_option("PICTURE", file, "a .bmp (24 or 32 bits) or .jpg picture")->required();
+    makeOle->add_option("-o,--output", output, "the object file to write")->required();
+
     CLI11_PARSE(app, argc, argv);
     if (standard) SetZipSignatures(kStandardZipSignatures);
     const std::string* givenTail = nullptr;
@@ -410,6 +431,7 @@ int Run(int argc, char** argv) {
     if (build->parsed()) return Build(path, PathFromUtf8(output), build->count("--player") > 0 ? &player : nullptr);
     if (unpack->parsed()) return Unpack(path, PathFromUtf8(output));
     if (check->parsed()) return Check(path);
+    if (makeOle->parsed()) return MakeOle(path, PathFromUtf8(output));
     return Inspect(path, givenTail);
 }
 

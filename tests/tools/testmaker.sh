@@ -82,4 +82,17 @@ check "inspect: wrong tail fails with 5" test "$(jq -r '.LastError' bad.json)" =
 TM add std.zip INDEX.SYS INFO.SYS Q0001.QST --standard-signatures --password-tail tail >/dev/null
 check "unzip -t accepts our archive" unzip -qq -t -P "${PASSWORD}tail" std.zip
 
+# An embedded object from a picture: the container header, then a compound file.
+convert -size 40x30 xc:'#C81E28' BMP3:pic.bmp
+TM make-ole pic.bmp -o pic.ole >ole.json
+check "make-ole: signature" test "$(head -c 4 pic.ole)" = BDOC
+check "make-ole: size printed" test "$(jq -r '.size' ole.json)" = "$(wc -c <pic.ole | tr -d ' ')"
+check "make-ole: a compound file follows" test "$(od -An -tx1 -j12 -N8 pic.ole | tr -d ' \n')" = d0cf11e0a1b11ae1
+set +e
+TM make-ole INDEX.SYS -o bad.ole >bad-ole.json
+rc=$?
+set -e
+check "make-ole: not a picture exits 1" test "$rc" = 1
+check "make-ole: not a picture says why" test "$(jq -r '.error' bad-ole.json)" != null
+
 exit $failed
