@@ -13,6 +13,7 @@
 #include "answers/AnswersFrameUnit.h"
 #include "model/Codepage.h"
 #include "tests/win/WinTestUtil.h"
+#include "tools/OleBuilder.h"
 
 static void PrintTo(const TRgb& c, std::ostream* out) {
     *out << "(" << int(c.R) << ", " << int(c.G) << ", " << int(c.B) << ")";
@@ -246,6 +247,45 @@ TEST_F(AnswersAttachTest, AnInlinePictureIsDrawnWhereItsNaturalSizeLaysItOut) {
         ExpectQuadrants(scrolled);
         list.SetContentTop(0);
     }
+}
+
+TEST_F(AnswersAttachTest, AnInlineObjectIsDrawnStretchedIntoItsShareOfThePanel) {
+    std::string bytes, error;
+    const TPath picture = Write(L"object.bmp", QuadrantBmp(40, 30));
+    ASSERT_TRUE(MakePictureObjectFile(picture, bytes, error)) << error;
+    const TPath object = Write(L"\u03bbobject.ole", bytes);
+    const struct {
+        const char* what;
+        TAttachKind kind;
+        const char* text;
+        bool replaceText;
+        uint16_t width, height;
+        RECT area;  // in the panel
+    } cases[] = {
+        // Half the panel (rounded 150) less 20 wide, beside the text.
+        {"beside the text", akOle, "ответ", false, 200, 100, {10, 10, 140, 75}},
+        {"no size stored: 200 by 100", akFme, "ответ", false, 0, 0, {10, 10, 140, 75}},
+        {"tall", akOle, "ответ", false, 100, 200, {10, 10, 140, 270}},
+        // The text gives way: 60 per cent less 20, centred.
+        {"in place of the text", akOle, "ответ", true, 200, 100, {70, 10, 230, 90}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        list.Clear();
+        TAttachOptions options = Options(false, false, c.width, c.height);
+        options.ReplaceText = c.replaceText;
+        Add(c.text, c.kind, object, options);
+        ASSERT_TRUE(list.AttachmentLoaded(0));
+        const RECT panel = list.PanelRect(0);
+        const RECT area = list.ObjectRect(0);
+        EXPECT_EQ(area.left - panel.left, c.area.left);
+        EXPECT_EQ(area.top - panel.top, c.area.top);
+        EXPECT_EQ(area.right - panel.left, c.area.right);
+        EXPECT_EQ(area.bottom - panel.top, c.area.bottom);
+        EXPECT_EQ(Height(panel), Height(area) + 20);
+        ExpectQuadrants(area);
+    }
+    EXPECT_TRUE(host.Calls.empty());
 }
 
 TEST_F(AnswersAttachTest, APictureOrObjectThatCannotBeLoadedLeavesAnEmptyFrameAndTheAnswersLoad) {
