@@ -130,7 +130,7 @@ void TfrAnswersList::AddAnswer(const std::string& text, TAttachKind kind, const 
         layouts_.back() = layout;
     }
     contentHeight_ = StackAnswerPanels(entries);
-    PlaceButtonsOf(Count() - 1);
+    PlaceButtonsOf(Count() - 1, client);
     const RECT added = PanelRect(Count() - 1);
     InvalidateRect(Handle(), &added, FALSE);
 }
@@ -479,22 +479,33 @@ TPanelLayout TfrAnswersList::LayoutEntry(HDC dc, const TAnswerEntry& entry, int3
                              [&](int32_t width) { return MeasureLabel(dc, text, width); });
 }
 
-void TfrAnswersList::PlaceButtonsOf(int position) {
+void TfrAnswersList::PlaceButtonsOf(int position, const RECT& client) {
     if (Handle() == nullptr || updating_ || position < 0 || position >= Count()) return;
     const TAnswerEntry& entry = Model.Entries()[static_cast<size_t>(position)];
-    const TAttachment* attachment = AttachmentOf(entry);
-    if (attachment == nullptr || attachment->Play == nullptr) return;
+    if (static_cast<size_t>(entry.Added) >= attachments_.size()) return;
+    TAttachment& attachment = attachments_[static_cast<size_t>(entry.Added)];
+    if (attachment.Play == nullptr) return;
     const TPanelLayout& layout = LayoutOfEntry(entry);
     const RECT panel = PanelRect(position);
-    const UINT flags = SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW;
-    SetWindowPos(attachment->Play, nullptr, panel.left + layout.Play.Left, panel.top + layout.Play.Top,
-                 layout.Play.Width, layout.Play.Height, flags);
-    SetWindowPos(attachment->Stop, nullptr, panel.left + layout.Stop.Left, panel.top + layout.Stop.Top,
+    // Moving a window costs a trip to the system: only the buttons in view follow the scrolling,
+    // the others wait hidden.
+    const bool inView = panel.bottom > client.top && panel.top < client.bottom;
+    const POINT at = {panel.left + layout.Play.Left, panel.top + layout.Play.Top};
+    if (inView == attachment.Shown && (!inView || (at.x == attachment.ShownAt.x && at.y == attachment.ShownAt.y)))
+        return;
+    const UINT flags = SWP_NOZORDER | SWP_NOACTIVATE | (inView ? SWP_SHOWWINDOW : SWP_HIDEWINDOW);
+    SetWindowPos(attachment.Play, nullptr, at.x, at.y, layout.Play.Width, layout.Play.Height, flags);
+    SetWindowPos(attachment.Stop, nullptr, panel.left + layout.Stop.Left, panel.top + layout.Stop.Top,
                  layout.Stop.Width, layout.Stop.Height, flags);
+    attachment.Shown = inView;
+    attachment.ShownAt = at;
 }
 
 void TfrAnswersList::PlaceButtons() {
-    for (int position = 0; position < Count(); ++position) PlaceButtonsOf(position);
+    if (Handle() == nullptr) return;
+    RECT client;
+    GetClientRect(Handle(), &client);
+    for (int position = 0; position < Count(); ++position) PlaceButtonsOf(position, client);
 }
 
 void TfrAnswersList::PaintAttachment(HDC dc, const RECT& panel, const TAnswerEntry& entry,

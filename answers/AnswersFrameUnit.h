@@ -108,12 +108,15 @@ private:
         std::unique_ptr<TOleObject> Object;
         HWND Play = nullptr;
         HWND Stop = nullptr;
+        // Where the Play button was last put, and whether it is in view.
+        bool Shown = false;
+        POINT ShownAt = {0, 0};
     };
     void LoadAttachment(const TAnswerEntry& entry);
     void CreateButtons(const TAnswerEntry& entry);
     const TAttachment* AttachmentOf(const TAnswerEntry& entry) const;
     TPanelLayout LayoutEntry(HDC dc, const TAnswerEntry& entry, int32_t panelWidth) const;
-    void PlaceButtonsOf(int position);
+    void PlaceButtonsOf(int position, const RECT& client);
     void PlaceButtons();
     void DestroyButtons();
     void PaintAttachment(HDC dc, const RECT& panel, const TAnswerEntry& entry, const TPanelLayout& layout) const;

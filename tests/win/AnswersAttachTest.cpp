@@ -361,6 +361,20 @@ TEST_F(AnswersAttachTest, AnInlineSoundHasPlayAndStopButtonsThatGoThroughTheHost
     expectPlaced("added");
     list.SetContentTop(-17);
     expectPlaced("scrolled");
+    // Out of view they wait hidden; the first row of the panel back in view brings them back.
+    list.SetContentTop(0);
+    const int bottom = list.PanelRect(1).bottom;
+    list.SetContentTop(-bottom);
+    EXPECT_FALSE(IsWindowVisible(play));
+    EXPECT_FALSE(IsWindowVisible(stop));
+    list.SetContentTop(-bottom + 1);
+    EXPECT_TRUE(IsWindowVisible(play));
+    EXPECT_TRUE(IsWindowVisible(stop));
+    expectPlaced("partly in view");
+    list.SetContentTop(kListHeight);
+    EXPECT_FALSE(IsWindowVisible(play)) << "below the view";
+    list.SetContentTop(0);
+    expectPlaced("back");
     list.Clear();
     EXPECT_FALSE(IsWindow(play)) << "Clear takes the buttons away";
     EXPECT_FALSE(IsWindow(stop));
