@@ -68,8 +68,11 @@ HWND CreateButton(HWND parent, int id, const char* utf8Caption, bool enabled) {
     const std::wstring caption = Wide(Utf8ToCp1251(utf8Caption));
     const DWORD style = WS_CHILD | BS_PUSHBUTTON | (enabled ? 0 : WS_DISABLED);
     HWND button = CreateWindowExW(0, L"BUTTON", caption.c_str(), style, 0, 0, 0, 0, parent,
-                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
-    if (button != nullptr) SendMessageW(button, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
+                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr),
+                                  nullptr);
+    if (button != nullptr) {
+        SendMessageW(button, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
+    }
     return button;
 }
 
