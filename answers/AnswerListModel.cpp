@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "model/Codepage.h"
+#include "model/FileUtils.h"
 #include "model/Random.h"
 #include "model/TextUtils.h"
 #include "run/Scoring.h"
@@ -88,12 +89,13 @@ TPanelColors PanelColors(uint8_t mode, bool selected, bool hovered) {
 }
 
 void TAnswerListModel::AddAnswer(const std::string& text, TAttachKind kind, const std::string& file,
-                                 const TAttachOptions& options, int32_t weight) {
+                                 const TAttachOptions& options, int32_t weight, const TPath& path) {
     TAnswerEntry entry;
     entry.Text = NormalizeSpaces(text);
     entry.Weight = weight;
     entry.AttachKind = kind;
     entry.AttachFile = file;
+    entry.AttachPath = path.empty() && !file.empty() ? Cp1251ToPath(file) : path;
     entry.Attach = options;
     // A popup shows the attachment elsewhere, so there is nothing to replace the text with.
     entry.Attach.ReplaceText = options.ReplaceText && !options.InPopup;

@@ -39,6 +39,9 @@ struct TAnswerEntry {
     int32_t Weight = 0;
     TAttachKind AttachKind = akNone;
     std::string AttachFile;
+    // The file to open: the extracted attachment's own path, which keeps what the code page of
+    // AttachFile cannot show.
+    TPath AttachPath;
     TAttachOptions Attach;  // ReplaceText kept only when the attachment is not in a popup
     bool Selected = false;
     // Set by AddAnswer from the kind and options: whether an inline control is made, and whether
@@ -67,9 +70,10 @@ public:
     uint8_t Mode = lmSingle;
     bool Locked = false;
 
-    // Appends an answer at the bottom (display position Count() before the call).
+    // Appends an answer at the bottom (display position Count() before the call). Without a
+    // `path` the attachment is opened by its text name `file`.
     void AddAnswer(const std::string& text, TAttachKind kind, const std::string& file, const TAttachOptions& options,
-                   int32_t weight);
+                   int32_t weight, const TPath& path = TPath());
     // Removes every answer; Locked becomes false, Mode stays.
     void Clear();
     int32_t Count() const { return static_cast<int32_t>(entries_.size()); }

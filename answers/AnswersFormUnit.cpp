@@ -200,7 +200,8 @@ void TfAnswers::LoadAnswers(const std::vector<TTestAnswer>& answers, bool shuffl
         frAnswersList.BeginUpdate();
         for (size_t index : addedOrder_) {
             const TTestAnswer& answer = answers[index];
-            frAnswersList.AddAnswer(answer.Text, answer.AttachKind, answer.AttachFile, answer.Attach, answer.Weight);
+            frAnswersList.AddAnswer(answer.Text, answer.AttachKind, answer.AttachFile, answer.Attach, answer.Weight,
+                                    answer.AttachPath);
         }
         frAnswersList.EndUpdate();
     }

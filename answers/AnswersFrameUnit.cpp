@@ -3,7 +3,9 @@
 #include <windowsx.h>
 
 #include <algorithm>
+#include <utility>
 
+#include "model/Codepage.h"
 #include "platform/Win32Util.h"
 
 namespace {
@@ -11,6 +13,12 @@ namespace {
 constexpr wchar_t kListClass[] = L"TfrAnswersList";
 constexpr int kPanelMargin = 10;
 constexpr UINT kTextFlags = DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS;
+// Every answer's buttons share these ids: the button's own handle tells the answers apart.
+constexpr int kPlayButtonId = 1;
+constexpr int kStopButtonId = 2;
+// The room kept for a picture that cannot be shown, as if it were a picture of this size.
+constexpr int kPlaceholderSize = 100;
+const TRgb kPlaceholderPen{128, 128, 128};
 
 COLORREF ToColorRef(const TRgb& rgb) { return RGB(rgb.R, rgb.G, rgb.B); }
 
@@ -41,11 +49,31 @@ private:
     HGDIOBJ old_;
 };
 
-TPanelLayout LayoutOf(HDC dc, const TAnswerEntry& entry, int32_t panelWidth) {
-    const std::wstring text = MeasuredText(entry.Text);
-    // Inline pictures are not loaded here yet: their area is laid out as empty.
-    return LayoutAnswerPanel(entry, panelWidth, 0, 0,
-                             [&](int32_t width) { return MeasureLabel(dc, text, width); });
+RECT Offset(const RECT& panel, const TLayoutRect& part) {
+    return {panel.left + part.Left, panel.top + part.Top, panel.left + part.Left + part.Width,
+            panel.top + part.Top + part.Height};
+}
+
+// An empty frame where an attachment could not be loaded.
+void DrawPlaceholder(HDC dc, const RECT& area) {
+    if (area.right <= area.left || area.bottom <= area.top) return;
+    HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(NULL_BRUSH));
+    const COLORREF oldPen = SetDCPenColor(dc, ToColorRef(kPlaceholderPen));
+    Rectangle(dc, area.left, area.top, area.right, area.bottom);
+    SetDCPenColor(dc, oldPen);
+    SelectObject(dc, oldBrush);
+}
+
+HWND CreateButton(HWND parent, int id, const char* utf8Caption, bool enabled) {
+    const std::wstring caption = Wide(Utf8ToCp1251(utf8Caption));
+    const DWORD style = WS_CHILD | BS_PUSHBUTTON | (enabled ? 0 : WS_DISABLED);
+    HWND button = CreateWindowExW(0, L"BUTTON", caption.c_str(), style, 0, 0, 0, 0, parent,
+                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr),
+                                  nullptr);
+    if (button != nullptr) {
+        SendMessageW(button, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
+    }
+    return button;
 }
 
 }  // namespace
@@ -60,7 +88,9 @@ TfrAnswersList::~TfrAnswersList() {
 bool TfrAnswersList::Create(HWND parent, int x, int y, int width, int height) {
     // No CS_DBLCLKS: quick clicks in multiple choice are separate presses that toggle each time.
     RegisterWindowClass(kListClass, 0, nullptr);
-    if (!CreateHandle(0, kListClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, x, y, width, height, parent))
+    // The Play and Stop buttons are children above the painted answers.
+    if (!CreateHandle(0, kListClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, x, y, width,
+                      height, parent))
         return false;
     UpdateFont();
     Relayout();
@@ -83,8 +113,9 @@ void TfrAnswersList::UpdateFont() {
 }
 
 void TfrAnswersList::AddAnswer(const std::string& text, TAttachKind kind, const std::string& file,
-                               const TAttachOptions& options, int32_t weight) {
-    Model.AddAnswer(text, kind, file, options, weight);
+                               const TAttachOptions& options, int32_t weight, const TPath& path) {
+    Model.AddAnswer(text, kind, file, options, weight, path);
+    LoadAttachment(Model.Entries().back());
     if (Handle() == nullptr || updating_) return;
     // Only the new panel needs measuring, unless the font changed since the others were laid out.
     if (fontSize_ != FontSize || font_ == nullptr) {
@@ -96,12 +127,13 @@ void TfrAnswersList::AddAnswer(const std::string& text, TAttachKind kind, const 
     std::vector<TAnswerEntry>& entries = Model.Entries();
     {
         TMeasureDc dc(Handle(), font_);
-        const TPanelLayout layout = LayoutOf(dc.Get(), entries.back(), client.right - 2 * kPanelMargin);
+        const TPanelLayout layout = LayoutEntry(dc.Get(), entries.back(), client.right - 2 * kPanelMargin);
         entries.back().Height = layout.Height;
         layouts_.resize(static_cast<size_t>(entries.back().Added) + 1);
         layouts_.back() = layout;
     }
     contentHeight_ = StackAnswerPanels(entries);
+    PlaceButtonsOf(Count() - 1, client);
     const RECT added = PanelRect(Count() - 1);
     InvalidateRect(Handle(), &added, FALSE);
 }
@@ -112,11 +144,16 @@ void TfrAnswersList::Clear() {
         if (GetCapture() == Handle()) ReleaseCapture();
     }
     Model.Clear();
+    DestroyButtons();
+    attachments_.clear();
     layouts_.clear();
     hovered_ = -1;
     hoverLit_ = false;
     contentHeight_ = 0;
     if (Handle() != nullptr) InvalidateRect(Handle(), nullptr, FALSE);
+    // The answer is gone, not its preview: the host still shows it until told otherwise.
+    preview_.Added = -1;
+    SyncPreview();
 }
 
 void TfrAnswersList::Relayout() {
@@ -130,13 +167,15 @@ void TfrAnswersList::Relayout() {
         const int32_t panelWidth = client.right - 2 * kPanelMargin;
         layouts_.assign(entries.size(), TPanelLayout());
         for (TAnswerEntry& entry : entries) {
-            const TPanelLayout layout = LayoutOf(dc.Get(), entry, panelWidth);
+            LoadAttachment(entry);
+            const TPanelLayout layout = LayoutEntry(dc.Get(), entry, panelWidth);
             entry.Height = layout.Height;
             if (static_cast<size_t>(entry.Added) >= layouts_.size()) layouts_.resize(static_cast<size_t>(entry.Added) + 1);
             layouts_[static_cast<size_t>(entry.Added)] = layout;
         }
     }
     contentHeight_ = StackAnswerPanels(entries);
+    PlaceButtons();
     if (Handle() != nullptr) InvalidateRect(Handle(), nullptr, FALSE);
 }
 
@@ -154,6 +193,7 @@ const TPanelLayout& TfrAnswersList::LayoutOfEntry(const TAnswerEntry& entry) con
 void TfrAnswersList::SetContentTop(int top) {
     if (top == contentTop_) return;
     contentTop_ = top;
+    PlaceButtons();
     if (Handle() != nullptr) InvalidateRect(Handle(), nullptr, FALSE);
 }
 
@@ -212,13 +252,13 @@ void TfrAnswersList::Paint(HDC dc) {
         Rectangle(dc, panel.left, panel.top, panel.right, panel.bottom);
 
         const TAnswerEntry& entry = Model.Entries()[static_cast<size_t>(position)];
-        if (!entry.LabelVisible || entry.Text.empty()) continue;
         const TPanelLayout& layout = LayoutOfEntry(entry);
-        RECT label = {panel.left + layout.Label.Left, panel.top + layout.Label.Top,
-                      panel.left + layout.Label.Left + layout.Label.Width,
-                      panel.top + layout.Label.Top + layout.Label.Height};
-        const std::wstring text = Wide(entry.Text);
-        DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &label, kTextFlags);
+        if (entry.LabelVisible && !entry.Text.empty()) {
+            RECT label = Offset(panel, layout.Label);
+            const std::wstring text = Wide(entry.Text);
+            DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &label, kTextFlags);
+        }
+        PaintAttachment(dc, panel, entry, layout);
     }
     SelectObject(dc, oldBrush);
     SelectObject(dc, oldPen);
@@ -234,6 +274,7 @@ void TfrAnswersList::SetHovered(int position) {
     InvalidateRect(Handle(), &before, FALSE);
     const RECT after = PanelRect(hovered_);
     InvalidateRect(Handle(), &after, FALSE);
+    SyncPreview();
 }
 
 void TfrAnswersList::OnMouseMove(POINT client) {
@@ -274,6 +315,8 @@ void TfrAnswersList::OnLeftButtonDown(POINT client) {
         SetCursor(LoadCursorW(nullptr, IDC_SIZENS));
     }
     if (result.NotifySelection && OnSelectionChange) OnSelectionChange(result.SelectionValue);
+    // A drag takes the answer's preview away.
+    if (result.StartDrag) SyncPreview();
 }
 
 void TfrAnswersList::OnLeftButtonUp(POINT client) {
@@ -288,7 +331,9 @@ void TfrAnswersList::OnLeftButtonUp(POINT client) {
     // The pointer rests over the drop target, unlit until it enters an answer again.
     hovered_ = target;
     hoverLit_ = false;
+    PlaceButtons();
     InvalidateRect(Handle(), nullptr, FALSE);
+    SyncPreview();
 }
 
 void TfrAnswersList::CancelDrag() {
@@ -299,6 +344,7 @@ void TfrAnswersList::CancelDrag() {
     Model.EndDrag(from, -1);
     SetCursor(LoadCursorW(nullptr, IDC_ARROW));
     InvalidateRect(Handle(), nullptr, FALSE);
+    SyncPreview();
 }
 
 LRESULT TfrAnswersList::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -343,6 +389,12 @@ LRESULT TfrAnswersList::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
     case WM_LBUTTONUP:
         OnLeftButtonUp({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
         return 0;
+    case WM_COMMAND:
+        if (lParam != 0 && HIWORD(wParam) == BN_CLICKED) {
+            MediaButtonClick(reinterpret_cast<HWND>(lParam));
+            return 0;
+        }
+        break;
     case WM_CAPTURECHANGED:
         if (reinterpret_cast<HWND>(lParam) != Handle()) CancelDrag();
         return 0;
@@ -357,4 +409,280 @@ LRESULT TfrAnswersList::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
         break;
     }
     return TWindow::HandleMessage(message, wParam, lParam);
+}
+
+void TfrAnswersList::LoadAttachment(const TAnswerEntry& entry) {
+    const size_t index = static_cast<size_t>(entry.Added);
+    if (index >= attachments_.size()) attachments_.resize(index + 1);
+    TAttachment& attachment = attachments_[index];
+    if (entry.TextOnly) return;
+    // A file that cannot be read or decoded leaves an empty frame: the answers still load.
+    try {
+        switch (entry.AttachKind) {
+        case akPicture:
+            if (!attachment.Picture) {
+                attachment.Picture = std::make_unique<TPicture>();
+                attachment.Picture->LoadFromFile(entry.AttachPath);
+            }
+            break;
+        case akFme:
+        case akOle:
+            if (!attachment.Object) {
+                attachment.Object = std::make_unique<TOleObject>();
+                attachment.Object->LoadFromFile(entry.AttachPath);
+            }
+            break;
+        case akSound:
+            CreateButtons(entry);
+            break;
+        default:
+            break;
+        }
+    } catch (...) {
+        if (attachment.Picture) attachment.Picture->Clear();
+        if (attachment.Object) attachment.Object->Clear();
+    }
+}
+
+void TfrAnswersList::CreateButtons(const TAnswerEntry& entry) {
+    TAttachment& attachment = attachments_[static_cast<size_t>(entry.Added)];
+    if (Handle() == nullptr || attachment.Play != nullptr) return;
+    // Hidden until the answer is laid out: they show at their place.
+    attachment.Play = CreateButton(Handle(), kPlayButtonId, "Играть", true);
+    attachment.Stop = CreateButton(Handle(), kStopButtonId, "Стоп", false);
+}
+
+void TfrAnswersList::DestroyButtons() {
+    for (TAttachment& attachment : attachments_) {
+        if (attachment.Play != nullptr) DestroyWindow(attachment.Play);
+        if (attachment.Stop != nullptr) DestroyWindow(attachment.Stop);
+        attachment.Play = attachment.Stop = nullptr;
+    }
+}
+
+const TfrAnswersList::TAttachment* TfrAnswersList::AttachmentOf(const TAnswerEntry& entry) const {
+    const size_t index = static_cast<size_t>(entry.Added);
+    return index < attachments_.size() ? &attachments_[index] : nullptr;
+}
+
+TPanelLayout TfrAnswersList::LayoutEntry(HDC dc, const TAnswerEntry& entry, int32_t panelWidth) const {
+    int32_t pictureWidth = 0, pictureHeight = 0;
+    if (entry.AttachKind == akPicture && !entry.TextOnly) {
+        const TAttachment* attachment = AttachmentOf(entry);
+        if (attachment != nullptr && attachment->Picture && !attachment->Picture->Empty() &&
+            attachment->Picture->Width() > 0 && attachment->Picture->Height() > 0) {
+            pictureWidth = attachment->Picture->Width();
+            pictureHeight = attachment->Picture->Height();
+        } else {
+            pictureWidth = pictureHeight = kPlaceholderSize;
+        }
+    }
+    const std::wstring text = MeasuredText(entry.Text);
+    return LayoutAnswerPanel(entry, panelWidth, pictureWidth, pictureHeight,
+                             [&](int32_t width) { return MeasureLabel(dc, text, width); });
+}
+
+void TfrAnswersList::PlaceButtonsOf(int position, const RECT& client) {
+    if (Handle() == nullptr || updating_ || position < 0 || position >= Count()) return;
+    const TAnswerEntry& entry = Model.Entries()[static_cast<size_t>(position)];
+    if (static_cast<size_t>(entry.Added) >= attachments_.size()) return;
+    TAttachment& attachment = attachments_[static_cast<size_t>(entry.Added)];
+    if (attachment.Play == nullptr) return;
+    const TPanelLayout& layout = LayoutOfEntry(entry);
+    const RECT panel = PanelRect(position);
+    // Moving a window costs a trip to the system: only the buttons in view follow the scrolling,
+    // the others wait hidden.
+    const bool inView = panel.bottom > client.top && panel.top < client.bottom;
+    const POINT at = {panel.left + layout.Play.Left, panel.top + layout.Play.Top};
+    if (inView == attachment.Shown && (!inView || (at.x == attachment.ShownAt.x && at.y == attachment.ShownAt.y)))
+        return;
+    const UINT flags = SWP_NOZORDER | SWP_NOACTIVATE | (inView ? SWP_SHOWWINDOW : SWP_HIDEWINDOW);
+    SetWindowPos(attachment.Play, nullptr, at.x, at.y, layout.Play.Width, layout.Play.Height, flags);
+    SetWindowPos(attachment.Stop, nullptr, panel.left + layout.Stop.Left, panel.top + layout.Stop.Top,
+                 layout.Stop.Width, layout.Stop.Height, flags);
+    attachment.Shown = inView;
+    attachment.ShownAt = at;
+}
+
+void TfrAnswersList::PlaceButtons() {
+    if (Handle() == nullptr) return;
+    RECT client;
+    GetClientRect(Handle(), &client);
+    for (int position = 0; position < Count(); ++position) PlaceButtonsOf(position, client);
+}
+
+void TfrAnswersList::PaintAttachment(HDC dc, const RECT& panel, const TAnswerEntry& entry,
+                                     const TPanelLayout& layout) const {
+    if (entry.TextOnly) return;
+    const TAttachment* attachment = AttachmentOf(entry);
+    if (attachment == nullptr) return;
+    if (entry.AttachKind == akPicture) {
+        const RECT area = Offset(panel, layout.Image);
+        if (attachment->Picture && !attachment->Picture->Empty()) {
+            const int saved = SaveDC(dc);
+            attachment->Picture->Draw(dc, area);
+            RestoreDC(dc, saved);
+        } else {
+            DrawPlaceholder(dc, area);
+        }
+    } else if ((entry.AttachKind == akFme || entry.AttachKind == akOle) && layout.ObjectVisible) {
+        const RECT area = Offset(panel, layout.Object);
+        if (attachment->Object && !attachment->Object->Empty()) {
+            const int saved = SaveDC(dc);
+            attachment->Object->Draw(dc, area);
+            RestoreDC(dc, saved);
+        } else {
+            DrawPlaceholder(dc, area);
+        }
+    }
+}
+
+RECT TfrAnswersList::ImageRect(int position) const {
+    if (position < 0 || position >= Count()) return {0, 0, 0, 0};
+    const TAnswerEntry& entry = Model.Entries()[static_cast<size_t>(position)];
+    if (entry.TextOnly || entry.AttachKind != akPicture) return {0, 0, 0, 0};
+    return Offset(PanelRect(position), LayoutOfEntry(entry).Image);
+}
+
+RECT TfrAnswersList::ObjectRect(int position) const {
+    if (position < 0 || position >= Count()) return {0, 0, 0, 0};
+    const TAnswerEntry& entry = Model.Entries()[static_cast<size_t>(position)];
+    const TPanelLayout& layout = LayoutOfEntry(entry);
+    if (entry.TextOnly || (entry.AttachKind != akFme && entry.AttachKind != akOle) || !layout.ObjectVisible)
+        return {0, 0, 0, 0};
+    return Offset(PanelRect(position), layout.Object);
+}
+
+bool TfrAnswersList::AttachmentLoaded(int position) const {
+    if (position < 0 || position >= Count()) return false;
+    const TAttachment* attachment = AttachmentOf(Model.Entries()[static_cast<size_t>(position)]);
+    if (attachment == nullptr) return false;
+    return (attachment->Picture && !attachment->Picture->Empty()) ||
+           (attachment->Object && !attachment->Object->Empty());
+}
+
+HWND TfrAnswersList::PlayButton(int position) const {
+    if (position < 0 || position >= Count()) return nullptr;
+    const TAttachment* attachment = AttachmentOf(Model.Entries()[static_cast<size_t>(position)]);
+    return attachment != nullptr ? attachment->Play : nullptr;
+}
+
+HWND TfrAnswersList::StopButton(int position) const {
+    if (position < 0 || position >= Count()) return nullptr;
+    const TAttachment* attachment = AttachmentOf(Model.Entries()[static_cast<size_t>(position)]);
+    return attachment != nullptr ? attachment->Stop : nullptr;
+}
+
+void TfrAnswersList::MediaButtonClick(HWND button) {
+    // The buttons work in a locked list too: the right-answer window plays its sounds.
+    if (Host == nullptr) return;
+    for (const TAnswerEntry& entry : Model.Entries()) {
+        const TAttachment* attachment = AttachmentOf(entry);
+        if (attachment == nullptr || attachment->Play == nullptr) continue;
+        if (button == attachment->Play) {
+            // Copies: the host lets messages run, and the answers may be cleared meanwhile.
+            const TPath file = entry.AttachPath;
+            HWND play = attachment->Play, stop = attachment->Stop;
+            Host->PlayMedia(file, play, stop);
+            return;
+        }
+        if (button == attachment->Stop) {
+            Host->StopMedia();
+            return;
+        }
+    }
+}
+
+int TfrAnswersList::PositionOfAdded(int32_t added) const {
+    if (added < 0) return -1;
+    const std::vector<TAnswerEntry>& entries = Model.Entries();
+    for (size_t i = 0; i < entries.size(); ++i)
+        if (entries[i].Added == added) return static_cast<int>(i);
+    return -1;
+}
+
+int TfrAnswersList::PreviewPosition() const { return preview_.Active ? PositionOfAdded(preview_.Added) : -1; }
+
+int32_t TfrAnswersList::WantedPreview() const {
+    if (Host == nullptr || Model.Locked || dragged_ >= 0 || hovered_ < 0 || hovered_ >= Count()) return -1;
+    const TAnswerEntry& entry = Model.Entries()[static_cast<size_t>(hovered_)];
+    return entry.ShowOnHover ? entry.Added : -1;
+}
+
+bool TfrAnswersList::PointerStrictlyInside(int position) const {
+    POINT at;
+    if (position < 0 || Handle() == nullptr || !GetCursorPos(&at)) return false;
+    ScreenToClient(Handle(), &at);
+    const RECT panel = PanelRect(position);
+    return at.x > panel.left && at.x < panel.right && at.y > panel.top && at.y < panel.bottom;
+}
+
+void TfrAnswersList::SyncPreview() {
+    if (inHost_) return;
+    inHost_ = true;
+    struct TReset {
+        bool& Flag;
+        ~TReset() { Flag = false; }
+    } reset{inHost_};
+    for (;;) {
+        const int32_t wanted = WantedPreview();
+        if (preview_.Active && (wanted < 0 || preview_.Added != wanted)) {
+            const TPreview ending = std::exchange(preview_, TPreview());
+            EndPreview(ending);
+            continue;
+        }
+        if (preview_.Active || wanted < 0) break;
+        StartPreview(Model.Entries()[static_cast<size_t>(hovered_)]);
+        // The popup slid in while messages ran: unless they already moved the hover elsewhere,
+        // a pointer that is no longer over the answer leaves it now.
+        const int position = PositionOfAdded(wanted);
+        if (preview_.Active && preview_.Added == wanted && position >= 0 && position == hovered_ &&
+            !PointerStrictlyInside(position)) {
+            SetHovered(-1);
+        }
+    }
+}
+
+void TfrAnswersList::StartPreview(const TAnswerEntry& entry) {
+    preview_.Active = true;
+    preview_.Added = entry.Added;
+    preview_.Kind = entry.AttachKind;
+    // Copies: the entry may be gone by the time the host returns.
+    const TPath file = entry.AttachPath;
+    const int32_t width = entry.Attach.Width, height = entry.Attach.Height;
+    switch (entry.AttachKind) {
+    case akPicture:
+    case akVideo:
+        Host->ShowAnswerPopup(entry.AttachKind, file, -1, -1);
+        break;
+    case akSound:
+        Host->PlayMedia(file, nullptr, nullptr);
+        break;
+    case akFme:
+    case akOle:
+        Host->ShowAnswerPopup(entry.AttachKind, file, width, height);
+        break;
+    default:
+        break;
+    }
+}
+
+void TfrAnswersList::EndPreview(const TPreview& preview) {
+    if (Host == nullptr) return;
+    switch (preview.Kind) {
+    case akPicture:
+    case akFme:
+    case akOle:
+        Host->HideAnswerPopup();
+        break;
+    case akSound:
+        Host->StopMedia();
+        break;
+    case akVideo:
+        Host->StopMedia();
+        Host->HideAnswerPopup();
+        break;
+    default:
+        break;
+    }
 }

@@ -2,14 +2,35 @@
 // The answer list on screen: one framed panel per answer, stacked on a content area that its
 // owner scrolls by moving the content's top. Hover, selection and drag-to-reorder follow the
 // list's mode; the rules themselves live in TAnswerListModel, this window draws them (through a
-// double buffer) and turns the pointer into their operations.
+// double buffer) and turns the pointer into their operations. Inline pictures and embedded
+// objects are drawn with the answers; an inline sound gets real Play and Stop buttons.
 
+#include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "answers/AnswerListModel.h"
+#include "platform/FileSystem.h"
+#include "platform/OleObject.h"
+#include "platform/Picture.h"
 #include "platform/Window.h"
+
+// What the list asks of the window that owns the media player and the answer popup.
+struct TAnswerAttachHost {
+    virtual ~TAnswerAttachHost() = default;
+    // Starts `file` on the shared player, stopping whatever played; while it plays the host
+    // disables `playButton` and enables `stopButton` (either may be null), and reverses both
+    // when it stops.
+    virtual void PlayMedia(const TPath& file, HWND playButton, HWND stopButton) = 0;
+    virtual void StopMedia() = 0;
+    // Sizes the popup, fills it with the attachment and slides it in. Messages are processed
+    // meanwhile: the pointer may have moved on when this returns.
+    virtual void ShowAnswerPopup(TAttachKind kind, const TPath& file, int32_t width, int32_t height) = 0;
+    // Slides the popup out and hides it.
+    virtual void HideAnswerPopup() = 0;
+};
 
 class TfrAnswersList : public TWindow {
 public:
@@ -24,12 +45,16 @@ public:
     int FontSize = 0;
     // Called after a press in single or multiple choice with whether anything is selected now.
     std::function<void(bool)> OnSelectionChange;
+    // Plays sounds and shows the popup; without one, Play, Stop and hovering show nothing.
+    TAnswerAttachHost* Host = nullptr;
 
+    // An inline picture or object that cannot be loaded leaves an empty frame in its place.
     void AddAnswer(const std::string& text, TAttachKind kind, const std::string& file, const TAttachOptions& options,
-                   int32_t weight);
+                   int32_t weight, const TPath& path = TPath());
     // Between these, AddAnswer only collects: the answers are laid out once at the end.
     void BeginUpdate() { updating_ = true; }
     void EndUpdate();
+    // Ends a preview shown on hover, then removes every answer with its buttons.
     void Clear();
     int32_t Count() const { return Model.Count(); }
     // Lays every panel out for the current width and stacks them (pnlMainResize).
@@ -51,6 +76,16 @@ public:
     TPanelColors ColorsOf(int position) const;
     int HoveredPosition() const { return hovered_; }
     int DraggedPosition() const { return dragged_; }
+    // Where a panel's inline picture or object is drawn, in client coordinates (empty when it has
+    // none), and whether it could be loaded.
+    RECT ImageRect(int position) const;
+    RECT ObjectRect(int position) const;
+    bool AttachmentLoaded(int position) const;
+    // The Play and Stop buttons of an inline sound (null for other answers).
+    HWND PlayButton(int position) const;
+    HWND StopButton(int position) const;
+    // The display position of the answer whose attachment shows on hover now (-1 for none).
+    int PreviewPosition() const;
 
 protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -64,6 +99,47 @@ private:
     void OnLeftButtonUp(POINT client);
     void OnMouseLeave();
     void CancelDrag();
+    // Play or Stop of an inline sound.
+    void MediaButtonClick(HWND button);
+
+    // What an answer's inline attachment needs on screen, by its Added number.
+    struct TAttachment {
+        std::unique_ptr<TPicture> Picture;
+        std::unique_ptr<TOleObject> Object;
+        HWND Play = nullptr;
+        HWND Stop = nullptr;
+        // Where the Play button was last put, and whether it is in view.
+        bool Shown = false;
+        POINT ShownAt = {0, 0};
+    };
+    void LoadAttachment(const TAnswerEntry& entry);
+    void CreateButtons(const TAnswerEntry& entry);
+    const TAttachment* AttachmentOf(const TAnswerEntry& entry) const;
+    TPanelLayout LayoutEntry(HDC dc, const TAnswerEntry& entry, int32_t panelWidth) const;
+    void PlaceButtonsOf(int position, const RECT& client);
+    void PlaceButtons();
+    void DestroyButtons();
+    void PaintAttachment(HDC dc, const RECT& panel, const TAnswerEntry& entry, const TPanelLayout& layout) const;
+    std::vector<TAttachment> attachments_;
+
+    // The preview shown on hover (popup or sound), kept apart from the entry: the answers may be
+    // cleared while the host is still busy showing it.
+    struct TPreview {
+        bool Active = false;
+        int32_t Added = -1;  // -1: the answer is gone
+        TAttachKind Kind = akNone;
+    };
+    // The answer whose attachment should show now: hovered, shown on hover, no drag, not locked.
+    int32_t WantedPreview() const;
+    // Brings the preview in line with the pointer. The host's calls let messages run, so a
+    // call nested in one of them only leaves the work to the loop that is already running.
+    void SyncPreview();
+    void StartPreview(const TAnswerEntry& entry);
+    void EndPreview(const TPreview& preview);
+    bool PointerStrictlyInside(int position) const;
+    int PositionOfAdded(int32_t added) const;
+    TPreview preview_;
+    bool inHost_ = false;
 
     // The layout of each answer by its Added number, so painting does not measure text again.
     const TPanelLayout& LayoutOfEntry(const TAnswerEntry& entry) const;

@@ -231,7 +231,8 @@ void TfRightAnswer::ShowAnswer(const std::vector<TTestAnswer>& answers, long dou
         if (view.ShowTyped) SetText(lbInputAnswers, view.TypedText);
         for (size_t index : view.ListAnswers) {
             const TTestAnswer& answer = copy[index];
-            frAnswersList.AddAnswer(answer.Text, answer.AttachKind, answer.AttachFile, answer.Attach, answer.Weight);
+            frAnswersList.AddAnswer(answer.Text, answer.AttachKind, answer.AttachFile, answer.Attach, answer.Weight,
+                                    answer.AttachPath);
         }
         SetVisible(pnlInputAnswers, view.ShowTyped);
         // Hidden rather than merely covered: the key words panel is not the list's sibling in paint order.

@@ -1,6 +1,7 @@
 #include "model/OleStream.h"
 
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -79,4 +80,122 @@ std::string MakeOleStream(uint32_t aspect, const std::string& storage) {
     PutLe32(out, aspect);
     PutLe32(out, static_cast<uint32_t>(storage.size()));
     return out + storage;
+}
+
+namespace {
+
+constexpr uint32_t kEndOfChain = 0xFFFFFFFE;
+constexpr uint32_t kNoStream = 0xFFFFFFFF;
+constexpr size_t kDirEntrySize = 128;
+
+uint32_t Le16At(const std::string& b, size_t at) {
+    return static_cast<uint8_t>(b[at]) | static_cast<uint32_t>(static_cast<uint8_t>(b[at + 1])) << 8;
+}
+uint32_t Le32At(const std::string& b, size_t at) { return Le32(b.data() + at); }
+
+class TCompoundCheck {
+public:
+    explicit TCompoundCheck(const std::string& b) : b_(b) {}
+
+    const char* Run() {
+        if (b_.size() < 512 || b_.compare(0, 8, "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1") != 0) return "not a compound file";
+        const uint32_t shift = Le16At(b_, 30);
+        if ((shift != 9 && shift != 12) || Le16At(b_, 32) != 6) return "unknown sector size";
+        sector_ = size_t{1} << shift;
+        if (b_.size() <= sector_) return "no sectors";
+        sectors_ = (b_.size() - 1) / sector_;  // a last sector cut short still counts
+
+        const uint32_t fatCount = Le32At(b_, 44);
+        if (fatCount == 0 || fatCount > sectors_) return "bad allocation table size";
+        std::vector<uint32_t> fatSectors;
+        for (uint32_t k = 0; k < 109 && k < fatCount; ++k) fatSectors.push_back(Le32At(b_, 76 + 4 * k));
+        const size_t perSector = sector_ / 4;
+        uint32_t next = Le32At(b_, 68);
+        for (size_t steps = 0; fatSectors.size() < fatCount; ++steps) {
+            if (next >= sectors_ || steps > sectors_) return "bad allocation table extension";
+            for (size_t i = 0; i + 1 < perSector && fatSectors.size() < fatCount; ++i) fatSectors.push_back(At(next, i));
+            next = At(next, perSector - 1);
+        }
+        for (uint32_t s : fatSectors) {
+            if (s >= sectors_) return "allocation table outside the file";
+            for (size_t i = 0; i < perSector; ++i) fat_.push_back(At(s, i));
+        }
+
+        std::vector<uint32_t> directoryChain;
+        if (!Chain(fat_, sectors_, Le32At(b_, 48), directoryChain)) return "bad directory chain";
+        const size_t entries = directoryChain.size() * (sector_ / kDirEntrySize);
+        auto entry = [&](uint32_t id) {
+            return (size_t{directoryChain[id / (sector_ / kDirEntrySize)]} + 1) * sector_ +
+                   (id % (sector_ / kDirEntrySize)) * kDirEntrySize;
+        };
+        if (entries == 0 || entry(0) + kDirEntrySize > b_.size() || b_[entry(0) + 66] != 5) return "no root entry";
+
+        std::vector<uint32_t> chain;
+        const uint32_t miniFatSectors = Le32At(b_, 64);
+        if (miniFatSectors > 0) {
+            if (!Chain(fat_, sectors_, Le32At(b_, 60), chain)) return "bad mini allocation table chain";
+            for (uint32_t s : chain) {
+                for (size_t i = 0; i < perSector; ++i) miniFat_.push_back(At(s, i));
+            }
+        }
+        const uint32_t cutoff = Le32At(b_, 56);
+        std::vector<bool> seen(entries, false);
+        std::vector<uint32_t> pending = {0};
+        seen[0] = true;
+        while (!pending.empty()) {
+            const uint32_t id = pending.back();
+            pending.pop_back();
+            const size_t at = entry(id);
+            if (at + kDirEntrySize > b_.size()) return "directory entry outside the file";
+            for (size_t link = 68; link <= 76; link += 4) {
+                const uint32_t other = Le32At(b_, at + link);
+                if (other == kNoStream) continue;
+                if (other >= entries || seen[other]) return "bad directory tree";
+                seen[other] = true;
+                pending.push_back(other);
+            }
+            const uint8_t type = static_cast<uint8_t>(b_[at + 66]);
+            const uint32_t start = Le32At(b_, at + 116), size = Le32At(b_, at + 120);
+            chain.clear();
+            if (type == 5 || (type == 2 && size >= cutoff)) {
+                if (size > 0 && !Chain(fat_, sectors_, start, chain)) return "bad stream chain";
+                if (type == 5) miniSectors_ = chain.size() * (sector_ / 64);
+            } else if (type == 2 && size > 0) {
+                // The root comes first, so the mini stream's extent is known here.
+                if (!Chain(miniFat_, miniSectors_, start, chain)) return "bad mini stream chain";
+            }
+        }
+        return nullptr;
+    }
+
+private:
+    uint32_t At(size_t sector, size_t index) const {
+        const size_t at = (sector + 1) * sector_ + 4 * index;
+        return at + 4 <= b_.size() ? Le32At(b_, at) : kEndOfChain;
+    }
+
+    // A chain must end within as many steps as there are units to visit.
+    static bool Chain(const std::vector<uint32_t>& table, size_t units, uint32_t unit, std::vector<uint32_t>& out) {
+        while (unit != kEndOfChain) {
+            if (unit >= units || unit >= table.size() || out.size() >= units) return false;
+            out.push_back(unit);
+            unit = table[unit];
+        }
+        return true;
+    }
+
+    const std::string& b_;
+    size_t sector_ = 512;
+    size_t sectors_ = 0;
+    size_t miniSectors_ = 0;
+    std::vector<uint32_t> fat_, miniFat_;
+};
+
+}  // namespace
+
+bool CheckCompoundFile(const std::string& storage, std::string& error) {
+    const char* problem = TCompoundCheck(storage).Run();
+    if (problem == nullptr) return true;
+    error = std::string("the object's storage is damaged: ") + problem;
+    return false;
 }

@@ -24,3 +24,9 @@ bool ParseOleStream(const std::string& bytes, TOleStream& stream, std::string& e
 // The same from a file. Nothing is allocated for a storage size the file cannot hold.
 bool ReadOleStream(const TPath& file, TOleStream& stream, std::string& error);
 std::string MakeOleStream(uint32_t aspect, const std::string& storage);
+
+// Whether a compound-file storage can be handed to the platform's storage code safely: every
+// sector chain and the directory tree end, and every link stays inside the file. The
+// platform follows a chain that runs in a circle for as long as it is asked to read.
+// Says nothing about whether an object can be loaded from it.
+bool CheckCompoundFile(const std::string& storage, std::string& error);

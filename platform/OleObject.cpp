@@ -115,6 +115,7 @@ bool TOleObject::LoadFromFile(const TPath& file, std::string* error) {
         reason = "the object's storage is empty";
         ok = false;
     }
+    if (ok) ok = CheckCompoundFile(stream.Storage, reason);
     if (ok && !EnsureOle()) {
         reason = "OLE cannot be initialised";
         ok = false;

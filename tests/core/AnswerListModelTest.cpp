@@ -107,6 +107,14 @@ TEST_F(AnswerListModelTest, AddAnswerStoresTheAnswer) {
     EXPECT_EQ(e.Attach.Height, 240);
     EXPECT_EQ(e.Attach.ScaleMode, 2);
     EXPECT_FALSE(e.Selected);
+    EXPECT_EQ(e.AttachPath, TPath("C:\\t\\snd.wav")) << "without a path the text name is opened";
+
+    // The extracted file's own path wins over its text name, which may have lost characters.
+    list.AddAnswer("pic", akPicture, "C:\\t\\?.bmp", options, 1, TPath("/t/\xD0\xAF.bmp"));
+    EXPECT_EQ(list.Entries()[1].AttachFile, "C:\\t\\?.bmp");
+    EXPECT_EQ(list.Entries()[1].AttachPath, TPath("/t/\xD0\xAF.bmp"));
+    list.AddAnswer("none", akNone, "", {}, 0);
+    EXPECT_TRUE(list.Entries()[2].AttachPath.empty());
 }
 
 TEST_F(AnswerListModelTest, DisplayTextCollapsesSpaces) {

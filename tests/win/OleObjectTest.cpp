@@ -157,6 +157,21 @@ TEST(OleObjectRefuse, DamagedFilesFailAndLeaveItEmpty) {
     wrongSignature[3] = 'X';
     std::string sizeBeyond = good;
     sizeBeyond[8] = static_cast<char>(sizeBeyond[8] + 1);
+    // Sector chains that run in circles: the directory's sector names itself as the next
+    // one, and every mini sector leads back to the first.
+    auto le32 = [&](size_t at) {
+        return static_cast<uint32_t>(static_cast<uint8_t>(storage[at]) | static_cast<uint8_t>(storage[at + 1]) << 8 |
+                                     static_cast<uint8_t>(storage[at + 2]) << 16 |
+                                     static_cast<uint32_t>(static_cast<uint8_t>(storage[at + 3])) << 24);
+    };
+    auto put32 = [](std::string& b, size_t at, uint32_t v) {
+        for (int i = 0; i < 4; ++i) b[at + i] = static_cast<char>((v >> (8 * i)) & 0xFF);
+    };
+    std::string directoryLoop = storage;
+    const uint32_t directory = le32(48);
+    put32(directoryLoop, (size_t{le32(76)} + 1) * 512 + 4 * size_t{directory}, directory);
+    std::string miniLoop = storage;
+    for (size_t i = 0; i < 128; ++i) put32(miniLoop, (size_t{le32(60)} + 1) * 512 + 4 * i, 0);
     std::string garbage(3000, '\0');
     for (size_t i = 0; i < garbage.size(); ++i) garbage[i] = static_cast<char>(i * 7919 % 251);
     const struct {
@@ -173,6 +188,8 @@ TEST(OleObjectRefuse, DamagedFilesFailAndLeaveItEmpty) {
         {"compound signature then garbage", MakeOleStream(1, storage.substr(0, 8) + garbage), nullptr},
         {"storage cut after two sectors", MakeOleStream(1, storage.substr(0, 1024)), nullptr},
         {"storage cut in half", MakeOleStream(1, storage.substr(0, storage.size() / 2)), nullptr},
+        {"directory chain in a circle", MakeOleStream(1, directoryLoop), nullptr},
+        {"mini stream chains in a circle", MakeOleStream(1, miniLoop), nullptr},
     };
     for (const auto& c : cases) {
         const TPath file = scratch / L"bad.ole";
