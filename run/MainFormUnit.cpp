@@ -196,6 +196,7 @@ bool TfMain::Create() {
     Answers = std::make_unique<TfAnswers>(Outcome);
     Answers->Create(Handle());
     Answers->SetFontSize(settings_.AnswerFontSize);
+    Answers->frAnswersList.Host = this;
 
     // Step 5.
     LOGFONTW question = {};
@@ -212,6 +213,7 @@ bool TfMain::Create() {
     // Step 7: the right-answer window and the result window.
     RightAnswer = std::make_unique<TfRightAnswer>();
     RightAnswer->Create(Handle());
+    RightAnswer->frAnswersList.Host = this;
     Result = std::make_unique<TfResult>();
     Result->Create(Handle());
     Result->SetOtherInfoCaption(settings_.ExtraFieldCaption);
@@ -758,6 +760,19 @@ std::pair<int32_t, int32_t> TfMain::PlayMedia(const TPath& file, HWND playButton
 void TfMain::StopMedia() { Media.StopMedia(); }
 
 void TfMain::StopMediaAndForget() { Media.StopMediaAndForget(); }
+
+// The answer panels' attachments: hover previews in the popup and their sounds.
+void TfMain::PlayMedia(const TPath& file, HWND playButton, HWND stopButton) {
+    Media.PlayMedia(file, playButton, stopButton, nullptr, 0);
+}
+
+void TfMain::ShowAnswerPopup(TAttachKind kind, const TPath& file, int32_t width, int32_t height) {
+    AnswersPopup->SetSizeFor(ClientWidth(), ClientHeight());
+    AnswersPopup->ShowAttachment(kind, file, width, height);
+    SlidePopupIn(AnswersPopup->Handle());
+}
+
+void TfMain::HideAnswerPopup() { SlidePopupOut(AnswersPopup->Handle()); }
 
 // ---- Messages ----
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <utility>
 
+#include "answers/AnswersFrameUnit.h"
 #include "app/Payload.h"
 #include "archive/ZipTest.h"
 #include "platform/GroupBox.h"
@@ -37,7 +38,7 @@ enum TQuestionOutcome : uint8_t {
     qoTestTimeOut = 5,
 };
 
-class TfMain : public TWindow {
+class TfMain : public TWindow, public TAnswerAttachHost {
 public:
     explicit TfMain(const TPayloadInfo& settings);
     ~TfMain() override;
@@ -86,8 +87,12 @@ public:
     // The media service: one player for every sound and video. Returns the natural video size.
     std::pair<int32_t, int32_t> PlayMedia(const TPath& file, HWND playButton, HWND stopButton, HWND display,
                                           uint8_t scaleMode);
-    void StopMedia();
     void StopMediaAndForget();
+    // For the answer panels (TAnswerAttachHost).
+    void PlayMedia(const TPath& file, HWND playButton, HWND stopButton) override;
+    void StopMedia() override;
+    void ShowAnswerPopup(TAttachKind kind, const TPath& file, int32_t width, int32_t height) override;
+    void HideAnswerPopup() override;
 
     // The question on screen, its text fitted into pnlQuestion.
     void ShowQuestionText(const std::string& text);

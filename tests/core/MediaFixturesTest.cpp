@@ -81,7 +81,7 @@ TEST(MediaFixtures, WavHoldsPcmOfTheGivenLength) {
     }
     // A tone, not silence.
     const std::string wav = MakeWav(10);
-    const TChunk& data = Find(Riff(wav, "WAVE"), "data");
+    const TChunk data = Find(Riff(wav, "WAVE"), "data");
     EXPECT_NE(LE(wav, data.Data + 2, 2), 0u);
 }
 
