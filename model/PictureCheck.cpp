@@ -299,26 +299,32 @@ bool RunsEnd(const std::string& b, size_t at, bool fourBit) {
 
 }  // namespace
 
-bool CheckBitmapFile(const std::string& b, std::string& error) {
+namespace {
+
+// The DIB's header at `infoAt`; its rows at `bitsAt`, or right after the colour table when
+// that is kNoOffset.
+constexpr uint64_t kNoOffset = ~uint64_t{0};
+
+bool CheckDib(const std::string& b, size_t infoAt, uint64_t bitsAt, std::string& error) {
     auto fail = [&](const char* why) {
         error = why;
         return false;
     };
-    if (b.size() < 26 || b[0] != 'B' || b[1] != 'M') return fail("not a BMP file");
-    const uint32_t headerSize = U32(b, 14), bitsAt = U32(b, 10);
-    if ((headerSize != 12 && headerSize < 40) || uint64_t{14} + headerSize > b.size()) return fail("unknown BMP header");
+    if (b.size() < infoAt + 12) return fail("the bitmap is cut short");
+    const uint32_t headerSize = U32(b, infoAt);
+    if ((headerSize != 12 && headerSize < 40) || uint64_t{infoAt} + headerSize > b.size()) return fail("unknown BMP header");
     int64_t width = 0, height = 0;
     uint32_t bits = 0, compression = 0, used = 0;
     if (headerSize == 12) {
-        width = U16(b, 18);
-        height = U16(b, 20);
-        bits = U16(b, 24);
+        width = U16(b, infoAt + 4);
+        height = U16(b, infoAt + 6);
+        bits = U16(b, infoAt + 10);
     } else {
-        width = static_cast<int32_t>(U32(b, 18));
-        height = static_cast<int32_t>(U32(b, 22));
-        bits = U16(b, 28);
-        compression = U32(b, 30);
-        used = U32(b, 46);
+        width = static_cast<int32_t>(U32(b, infoAt + 4));
+        height = static_cast<int32_t>(U32(b, infoAt + 8));
+        bits = U16(b, infoAt + 14);
+        compression = U32(b, infoAt + 16);
+        used = U32(b, infoAt + 32);
     }
     const bool topDown = height < 0;
     if (topDown) height = -height;
@@ -332,16 +338,29 @@ bool CheckBitmapFile(const std::string& b, std::string& error) {
     const uint64_t colours = used != 0 ? used : (bits <= 8 ? uint64_t{1} << bits : 0);
     if (colours > (bits <= 8 ? uint64_t{1} << bits : 256)) return fail("bad BMP colour table");
     const uint64_t masks = compression == kBiBitfields && headerSize == 40 ? 12 : 0;
-    const uint64_t tableEnd = 14 + uint64_t{headerSize} + masks + colours * (headerSize == 12 ? 3 : 4);
+    const uint64_t tableEnd = infoAt + uint64_t{headerSize} + masks + colours * (headerSize == 12 ? 3 : 4);
+    if (bitsAt == kNoOffset) bitsAt = tableEnd;
     if (tableEnd > b.size() || bitsAt > b.size()) return fail("the BMP file is cut short");
     if (plain) {
         const uint64_t stride = (static_cast<uint64_t>(width) * bits + 31) / 32 * 4;
         if (stride * static_cast<uint64_t>(height) > b.size() - bitsAt) return fail("the BMP file is cut short");
-    } else if (!RunsEnd(b, bitsAt, bits == 4)) {
+    } else if (!RunsEnd(b, static_cast<size_t>(bitsAt), bits == 4)) {
         return fail("the BMP file is cut short");
     }
     return true;
 }
+
+}  // namespace
+
+bool CheckBitmapFile(const std::string& b, std::string& error) {
+    if (b.size() < 26 || b[0] != 'B' || b[1] != 'M') {
+        error = "not a BMP file";
+        return false;
+    }
+    return CheckDib(b, 14, U32(b, 10), error);
+}
+
+bool CheckPackedDib(const std::string& b, std::string& error) { return CheckDib(b, 0, kNoOffset, error); }
 
 bool CheckEnhancedMetafile(const std::string& bytes, std::string& error) {
     auto fail = [&](const char* why) {
@@ -395,4 +414,28 @@ bool CheckWindowsMetafile(const std::string& bytes, size_t offset, std::string& 
         if (const char* why = CheckWmfRecord(record, function, objects, depth)) return fail(why);
         at += static_cast<size_t>(size);
     }
+}
+
+bool CheckConvertedMetafile(const std::string& bytes, std::string& error) {
+    if (!CheckWindowsMetafile(bytes, 0, error)) return false;
+    // META_ESCAPE records with MFCOMMENT and the "WMFC" identifier carry the enhanced
+    // metafile in pieces, each after 38 bytes of fields.
+    constexpr uint32_t kEscape = 0x0626, kComment = 15, kIdentifier = 0x43464D57;
+    std::string embedded;
+    size_t at = 18;
+    while (at + 6 <= bytes.size()) {
+        const size_t size = size_t{U32(bytes, at)} * 2;
+        const uint32_t function = U16(bytes, at + 4);
+        if (function == 0) break;
+        if (function == kEscape && size >= 44 && U16(bytes, at + 6) == kComment && U32(bytes, at + 10) == kIdentifier) {
+            const uint32_t piece = U32(bytes, at + 32);
+            if (piece > size - 44) {
+                error = "damaged metafile: embedded picture outside its record";
+                return false;
+            }
+            embedded.append(bytes, at + 44, piece);
+        }
+        at += size;
+    }
+    return embedded.empty() || CheckEnhancedMetafile(embedded, error);
 }

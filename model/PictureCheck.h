@@ -13,3 +13,8 @@ bool CheckBitmapFile(const std::string& bytes, std::string& error);
 bool CheckEnhancedMetafile(const std::string& bytes, std::string& error);
 // A Windows metafile (WMF) starting at `offset` (22 after a placeable header, else 0).
 bool CheckWindowsMetafile(const std::string& bytes, size_t offset, std::string& error);
+// A Windows metafile made from an enhanced one, which carries the original in comment
+// records; the platform plays that one, so it is checked as well.
+bool CheckConvertedMetafile(const std::string& bytes, std::string& error);
+// A DIB without the file header (the clipboard's CF_DIB).
+bool CheckPackedDib(const std::string& bytes, std::string& error);
