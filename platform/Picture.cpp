@@ -3,7 +3,7 @@
 #include <ole2.h>
 #include <olectl.h>
 
-#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <cwctype>
 
