@@ -1,7 +1,10 @@
 #include "model/OleStream.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
+
+#include "model/PictureCheck.h"
 
 namespace {
 
@@ -157,18 +160,72 @@ public:
             const uint8_t type = static_cast<uint8_t>(b_[at + 66]);
             const uint32_t start = Le32At(b_, at + 116), size = Le32At(b_, at + 120);
             chain.clear();
-            if (type == 5 || (type == 2 && size >= cutoff)) {
+            const bool big = type == 5 || (type == 2 && size >= cutoff);
+            if (big) {
                 if (size > 0 && !Chain(fat_, sectors_, start, chain)) return "bad stream chain";
-                if (type == 5) miniSectors_ = chain.size() * (sector_ / 64);
+                if (type == 5) {
+                    miniSectors_ = chain.size() * (sector_ / 64);
+                    for (uint32_t s : chain) mini_.append(b_, (size_t{s} + 1) * sector_, sector_);
+                }
             } else if (type == 2 && size > 0) {
                 // The root comes first, so the mini stream's extent is known here.
                 if (!Chain(miniFat_, miniSectors_, start, chain)) return "bad mini stream chain";
+            }
+            if (type == 2 && IsPresentation(at)) {
+                std::string data;
+                const std::string& pool = big ? b_ : mini_;
+                const size_t unit = big ? sector_ : 64, base = big ? sector_ : 0;
+                for (uint32_t s : chain) data.append(pool, std::min(pool.size(), base + size_t{s} * unit), unit);
+                if (data.size() > size) data.resize(size);
+                if (!CheckPresentation(data, detail_)) return detail_.c_str();
             }
         }
         return nullptr;
     }
 
 private:
+    // "\2OlePres000" to "\2OlePres999": the cached pictures OLE draws.
+    bool IsPresentation(size_t entry) const {
+        static const char kName[] = "\2OlePres";
+        const uint32_t nameBytes = Le16At(b_, entry + 64);
+        if (nameBytes != 2 * 12) return false;
+        for (size_t i = 0; i + 1 < sizeof kName; ++i) {
+            if (Le16At(b_, entry + 2 * i) != static_cast<uint8_t>(kName[i])) return false;
+        }
+        return true;
+    }
+
+    // The presentation's header; then its picture goes through the same checks as a file's.
+    static bool CheckPresentation(const std::string& p, std::string& error) {
+        error = "bad presentation";
+        if (p.size() < 8) return false;
+        const uint32_t marker = Le32At(p, 0);
+        uint32_t format = 0;
+        uint64_t at = 4;
+        if (marker == 0xFFFFFFFF || marker == 0xFFFFFFFE) {
+            format = Le32At(p, 4);
+            at = 8;
+        } else if (marker != 0) {
+            at = 4 + uint64_t{marker};  // a format by name
+        }
+        if (at + 4 > p.size()) return false;
+        const uint32_t target = Le32At(p, static_cast<size_t>(at));
+        if (target < 4) return false;
+        at += target + 24;  // aspect, index, flags, reserved, width, height
+        if (at + 4 > p.size()) return false;
+        const uint32_t size = Le32At(p, static_cast<size_t>(at));
+        at += 4;
+        if (size > p.size() - at) return false;
+        const std::string data = p.substr(static_cast<size_t>(at), size);
+        constexpr uint32_t kMetafilePicture = 3, kDib = 8, kEnhanced = 14;
+        switch (format) {
+        case kMetafilePicture: return CheckWindowsMetafile(data, 0, error);
+        case kDib: return CheckPackedDib(data, error);
+        case kEnhanced: return CheckConvertedMetafile(data, error);
+        }
+        return true;
+    }
+
     uint32_t At(size_t sector, size_t index) const {
         const size_t at = (sector + 1) * sector_ + 4 * index;
         return at + 4 <= b_.size() ? Le32At(b_, at) : kEndOfChain;
@@ -189,12 +246,15 @@ private:
     size_t sectors_ = 0;
     size_t miniSectors_ = 0;
     std::vector<uint32_t> fat_, miniFat_;
+    std::string mini_;
+    std::string detail_;
 };
 
 }  // namespace
 
 bool CheckCompoundFile(const std::string& storage, std::string& error) {
-    const char* problem = TCompoundCheck(storage).Run();
+    TCompoundCheck check(storage);
+    const char* problem = check.Run();
     if (problem == nullptr) return true;
     error = std::string("the object's storage is damaged: ") + problem;
     return false;

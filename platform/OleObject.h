@@ -20,8 +20,10 @@ public:
     TOleObject& operator=(const TOleObject&) = delete;
 
     // Replaces any previous object. OLE is initialised on the calling thread the first time
-    // (harmless when it already is); objects are drawn on that thread. A wrong signature fails with "Invalid stream format"; on
-    // any failure the object is left empty and the reason is given.
+    // (harmless when it already is); objects are drawn on that thread. A wrong signature
+    // fails with "Invalid stream format", a short header or storage with "Stream read
+    // error"; a storage that is damaged, or whose cached pictures are, is refused before OLE
+    // sees it. On any failure the object is left empty and the reason is given.
     bool LoadFromFile(const TPath& file, std::string* error = nullptr);
     void Clear();
     bool Empty() const;

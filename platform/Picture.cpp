@@ -3,11 +3,12 @@
 #include <ole2.h>
 #include <olectl.h>
 
-#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <cwctype>
 
 #include "model/JpegImage.h"
+#include "model/PictureCheck.h"
 
 namespace {
 
@@ -43,6 +44,7 @@ uint32_t Le32(const std::string& b, size_t at) { return Le16(b, at) | static_cas
 
 constexpr uint32_t kPlaceableKey = 0x9AC6CDD7;
 constexpr size_t kMetaHeaderSize = 18;
+constexpr size_t kPlaceableHeaderSize = 22;
 constexpr uint16_t kMetaSetWindowExt = 0x020C;
 
 // A plain metafile's size is what its own SetWindowExt record says, the first one that
@@ -61,46 +63,6 @@ SIZE PlainMetafileSize(const std::string& bytes) {
         at += size_t{words} * 2;
     }
     return {TPicture::kDefaultMetafileSize, TPicture::kDefaultMetafileSize};
-}
-
-// BMP headers are checked before the platform sees them: a few bytes claiming a picture of
-// a billion pixels must not turn into an allocation of that size.
-bool CheckBitmapHeader(const std::string& bytes, std::string& error) {
-    if (bytes.size() < 26 || bytes[0] != 'B' || bytes[1] != 'M') {
-        error = "not a BMP file";
-        return false;
-    }
-    const uint32_t headerSize = Le32(bytes, 14);
-    int64_t width = 0, height = 0, bits = 0, compression = 0;
-    if (headerSize == 12) {
-        width = Le16(bytes, 18);
-        height = Le16(bytes, 20);
-        bits = Le16(bytes, 24);
-    } else if (headerSize >= 40 && bytes.size() >= 34) {
-        width = static_cast<int32_t>(Le32(bytes, 18));
-        height = static_cast<int32_t>(Le32(bytes, 22));
-        bits = Le16(bytes, 28);
-        compression = Le32(bytes, 30);
-    } else {
-        error = "unknown BMP header";
-        return false;
-    }
-    height = height < 0 ? -height : height;
-    if (width <= 0 || height <= 0 || width > kMaxJpegSide || height > kMaxJpegSide ||
-        width * height > kMaxJpegPixels) {
-        error = "the BMP picture has no acceptable size";
-        return false;
-    }
-    // The platform draws whatever memory follows a cut-off file; only plain rows can be counted.
-    constexpr int64_t kRgb = 0, kBitfields = 3;
-    if (compression == kRgb || compression == kBitfields) {
-        const int64_t stride = (width * bits + 31) / 32 * 4;
-        if (static_cast<int64_t>(bytes.size()) < int64_t{Le32(bytes, 10)} + stride * height) {
-            error = "the BMP file is cut short";
-            return false;
-        }
-    }
-    return true;
 }
 
 // OleLoadPicture reads the picture from a stream over a copy of the bytes.
@@ -138,23 +100,107 @@ struct TPicture::TImpl {
     int Height = 0;
     // Rasters end up as top-down 32-bit pixels whatever their file held.
     TRawImage Raster;
-    IPicture* Ole = nullptr;
+    HENHMETAFILE Enhanced = nullptr;
+    // A Windows metafile is played with this window mapped onto the target.
     HMETAFILE Metafile = nullptr;
+    POINT Origin = {0, 0};
+    SIZE Extent = {0, 0};
 
     ~TImpl() {
-        if (Ole) Ole->Release();
+        if (Enhanced) DeleteEnhMetaFile(Enhanced);
         if (Metafile) DeleteMetaFile(Metafile);
     }
+
+    bool LoadBitmap(const std::string& bytes, std::string& reason);
+    bool LoadEnhanced(const std::string& bytes, std::string& reason);
+    bool LoadMetafile(const std::string& bytes, std::string& reason);
 };
+
+bool TPicture::TImpl::LoadBitmap(const std::string& bytes, std::string& reason) {
+    IPicture* picture = nullptr;
+    if (!CheckBitmapFile(bytes, reason) || !LoadOlePicture(bytes, picture, reason)) return false;
+    SHORT type = PICTYPE_UNINITIALIZED;
+    OLE_HANDLE handle = 0;
+    picture->get_Type(&type);
+    picture->get_Handle(&handle);
+    auto bitmap = reinterpret_cast<HBITMAP>(static_cast<UINT_PTR>(handle));
+    BITMAP info = {};
+    bool ok = type == PICTYPE_BITMAP && GetObjectW(bitmap, sizeof info, &info) != 0 && info.bmWidth > 0 &&
+              info.bmHeight > 0;
+    if (ok) {
+        Width = Raster.Width = info.bmWidth;
+        Height = Raster.Height = info.bmHeight;
+        Raster.Bgra.resize(static_cast<size_t>(info.bmWidth) * info.bmHeight * 4);
+        BITMAPINFO header = {};
+        header.bmiHeader.biSize = sizeof header.bmiHeader;
+        header.bmiHeader.biWidth = info.bmWidth;
+        header.bmiHeader.biHeight = -info.bmHeight;
+        header.bmiHeader.biPlanes = 1;
+        header.bmiHeader.biBitCount = 32;
+        header.bmiHeader.biCompression = BI_RGB;
+        HDC screen = GetDC(nullptr);
+        ok = GetDIBits(screen, bitmap, 0, static_cast<UINT>(info.bmHeight), Raster.Bgra.data(), &header,
+                       DIB_RGB_COLORS) == info.bmHeight;
+        ReleaseDC(nullptr, screen);
+    }
+    picture->Release();
+    if (!ok) reason = "the bitmap cannot be read";
+    return ok;
+}
+
+// Metafiles are handed to GDI directly: OleLoadPicture guesses the format from the first
+// bytes and takes a damaged metafile for an icon.
+bool TPicture::TImpl::LoadEnhanced(const std::string& bytes, std::string& reason) {
+    if (!CheckEnhancedMetafile(bytes, reason)) return false;
+    // The frame is in 0.01 mm, as IPicture reports it.
+    Width = MulDiv(static_cast<int32_t>(Le32(bytes, 32) - Le32(bytes, 24)), 96, 2540);
+    Height = MulDiv(static_cast<int32_t>(Le32(bytes, 36) - Le32(bytes, 28)), 96, 2540);
+    if (Width <= 0 || Height <= 0) {
+        reason = "the picture has no size";
+        return false;
+    }
+    Enhanced = SetEnhMetaFileBits(Le32(bytes, 48), reinterpret_cast<const BYTE*>(bytes.data()));
+    if (!Enhanced) reason = "the metafile cannot be read";
+    return Enhanced != nullptr;
+}
+
+bool TPicture::TImpl::LoadMetafile(const std::string& bytes, std::string& reason) {
+    const bool placeable = bytes.size() >= kPlaceableHeaderSize && Le32(bytes, 0) == kPlaceableKey;
+    const size_t offset = placeable ? kPlaceableHeaderSize : 0;
+    if (!CheckWindowsMetafile(bytes, offset, reason)) return false;
+    if (placeable) {
+        // Bounds in units of 1/inch; through 0.01 mm to pixels as IPicture goes.
+        const int left = static_cast<int16_t>(Le16(bytes, 6)), top = static_cast<int16_t>(Le16(bytes, 8));
+        const int right = static_cast<int16_t>(Le16(bytes, 10)), bottom = static_cast<int16_t>(Le16(bytes, 12));
+        const int inch = Le16(bytes, 14);
+        Origin = {left, top};
+        Extent = {right - left, bottom - top};
+        if (inch > 0) {
+            Width = MulDiv(MulDiv(Extent.cx, 2540, inch), 96, 2540);
+            Height = MulDiv(MulDiv(Extent.cy, 2540, inch), 96, 2540);
+        }
+    } else {
+        Extent = PlainMetafileSize(bytes);
+        Width = Extent.cx;
+        Height = Extent.cy;
+    }
+    if (Width <= 0 || Height <= 0 || Extent.cx <= 0 || Extent.cy <= 0) {
+        reason = "the picture has no size";
+        return false;
+    }
+    Metafile = SetMetaFileBitsEx(static_cast<UINT>(bytes.size() - offset),
+                                 reinterpret_cast<const BYTE*>(bytes.data() + offset));
+    if (!Metafile) reason = "the metafile cannot be read";
+    return Metafile != nullptr;
+}
 
 TPicture::TPicture() = default;
 TPicture::~TPicture() = default;
 
 bool TPicture::LoadFromFile(const TPath& file, std::string* error) {
     Clear();
-    std::string reason;
+    std::string reason, bytes;
     auto impl = std::make_unique<TImpl>();
-    std::string bytes;
     bool ok = ReadFileBytes(file, bytes, reason);
     const std::wstring ext = LowerExtension(file);
     if (!ok) {
@@ -162,64 +208,12 @@ bool TPicture::LoadFromFile(const TPath& file, std::string* error) {
         ok = DecodeJpeg(bytes, impl->Raster, reason);
         impl->Width = impl->Raster.Width;
         impl->Height = impl->Raster.Height;
-    } else if (ext == L".wmf" && bytes.size() >= kMetaHeaderSize && Le32(bytes, 0) != kPlaceableKey) {
-        const uint16_t type = Le16(bytes, 0), headerWords = Le16(bytes, 2);
-        if ((type != 1 && type != 2) || headerWords != kMetaHeaderSize / 2) {
-            reason = "not a metafile";
-            ok = false;
-        } else {
-            impl->Metafile = SetMetaFileBitsEx(static_cast<UINT>(bytes.size()),
-                                               reinterpret_cast<const BYTE*>(bytes.data()));
-            const SIZE size = PlainMetafileSize(bytes);
-            impl->Width = size.cx;
-            impl->Height = size.cy;
-            ok = impl->Metafile != nullptr;
-            if (!ok) reason = "the metafile cannot be read";
-        }
-    } else if (ext == L".bmp" || ext == L".emf" || ext == L".wmf") {
-        ok = (ext != L".bmp" || CheckBitmapHeader(bytes, reason)) && LoadOlePicture(bytes, impl->Ole, reason);
-        OLE_XSIZE_HIMETRIC hmWidth = 0;
-        OLE_YSIZE_HIMETRIC hmHeight = 0;
-        SHORT type = PICTYPE_UNINITIALIZED;
-        if (ok) {
-            impl->Ole->get_Width(&hmWidth);
-            impl->Ole->get_Height(&hmHeight);
-            impl->Ole->get_Type(&type);
-            impl->Width = MulDiv(hmWidth, 96, 2540);
-            impl->Height = MulDiv(hmHeight, 96, 2540);
-        }
-        if (ok && type == PICTYPE_BITMAP) {
-            OLE_HANDLE handle = 0;
-            impl->Ole->get_Handle(&handle);
-            auto bitmap = reinterpret_cast<HBITMAP>(static_cast<UINT_PTR>(handle));
-            BITMAP info = {};
-            ok = GetObjectW(bitmap, sizeof info, &info) != 0 && info.bmWidth > 0 && info.bmHeight > 0;
-            if (ok) {
-                impl->Width = info.bmWidth;
-                impl->Height = info.bmHeight;
-                impl->Raster.Width = info.bmWidth;
-                impl->Raster.Height = info.bmHeight;
-                impl->Raster.Bgra.resize(static_cast<size_t>(info.bmWidth) * info.bmHeight * 4);
-                BITMAPINFO header = {};
-                header.bmiHeader.biSize = sizeof header.bmiHeader;
-                header.bmiHeader.biWidth = info.bmWidth;
-                header.bmiHeader.biHeight = -info.bmHeight;
-                header.bmiHeader.biPlanes = 1;
-                header.bmiHeader.biBitCount = 32;
-                header.bmiHeader.biCompression = BI_RGB;
-                HDC screen = GetDC(nullptr);
-                ok = GetDIBits(screen, bitmap, 0, static_cast<UINT>(info.bmHeight), impl->Raster.Bgra.data(), &header,
-                               DIB_RGB_COLORS) == info.bmHeight;
-                ReleaseDC(nullptr, screen);
-            }
-            impl->Ole->Release();
-            impl->Ole = nullptr;
-            if (!ok) reason = "the bitmap cannot be read";
-        }
-        if (ok && (impl->Width <= 0 || impl->Height <= 0)) {
-            reason = "the picture has no size";
-            ok = false;
-        }
+    } else if (ext == L".bmp") {
+        ok = impl->LoadBitmap(bytes, reason);
+    } else if (ext == L".emf") {
+        ok = impl->LoadEnhanced(bytes, reason);
+    } else if (ext == L".wmf") {
+        ok = impl->LoadMetafile(bytes, reason);
     } else {
         reason = "unknown picture type";
         ok = false;
@@ -259,19 +253,15 @@ void TPicture::Draw(HDC dc, const RECT& target) const {
                       p.Raster.Bgra.data(), &header, DIB_RGB_COLORS, SRCCOPY);
         SetBrushOrgEx(dc, oldOrigin.x, oldOrigin.y, nullptr);
         SetStretchBltMode(dc, oldMode);
-    } else if (p.Ole) {
-        OLE_XSIZE_HIMETRIC hmWidth = 0;
-        OLE_YSIZE_HIMETRIC hmHeight = 0;
-        p.Ole->get_Width(&hmWidth);
-        p.Ole->get_Height(&hmHeight);
-        p.Ole->Render(dc, target.left, target.top, width, height, 0, hmHeight, hmWidth, -hmHeight, nullptr);
+    } else if (p.Enhanced) {
+        PlayEnhMetaFile(dc, p.Enhanced, &target);
     } else if (p.Metafile) {
         const int saved = SaveDC(dc);
         POINT origin;
         GetViewportOrgEx(dc, &origin);
         SetMapMode(dc, MM_ANISOTROPIC);
-        SetWindowOrgEx(dc, 0, 0, nullptr);
-        SetWindowExtEx(dc, p.Width, p.Height, nullptr);
+        SetWindowOrgEx(dc, p.Origin.x, p.Origin.y, nullptr);
+        SetWindowExtEx(dc, p.Extent.cx, p.Extent.cy, nullptr);
         SetViewportOrgEx(dc, origin.x + target.left, origin.y + target.top, nullptr);
         SetViewportExtEx(dc, width, height, nullptr);
         PlayMetaFile(dc, p.Metafile);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <stdexcept>
 
 #include "model/OleStream.h"
 #include "tests/core/TempDir.h"
@@ -108,6 +109,15 @@ size_t SectorAt(uint32_t sector) { return (size_t{sector} + 1) * 512; }
 size_t FatSlot(const std::string& b, uint32_t sector) { return SectorAt(Get32(b, 76 + 4 * (sector / 128))) + 4 * (sector % 128); }
 size_t DirEntry(const std::string& b, uint32_t id) { return SectorAt(Get32(b, 48)) + 128 * id; }
 
+// The presentation stream of the tool's objects: the largest stream, alone in the mini
+// stream's last sectors, found by its header.
+size_t PresentationAt(const std::string& b) {
+    const std::string header("\xFF\xFF\xFF\xFF\x08\0\0\0\x04\0\0\0", 12);
+    const size_t at = b.find(header);
+    if (at == std::string::npos) throw std::runtime_error("no presentation");
+    return at;
+}
+
 struct TDamage {
     const char* Name;
     std::function<void(std::string&)> Apply;
@@ -149,6 +159,18 @@ TEST(CompoundFileCheck, ChainsAndTreeLinksThatNeverEndAreRefused) {
         {"root is not a root", [](std::string& b) { b[DirEntry(b, 0) + 66] = 1; }, false},
         {"cut to the header", [](std::string& b) { b.resize(512); }, false},
     };
+    const TDamage kPresentation[] = {
+        {"picture size past the stream", [](std::string& b) { Put32(b, PresentationAt(b) + 36, 5000); }, false},
+        {"picture missing rows", [](std::string& b) { Put32(b, PresentationAt(b) + 40 + 8, 31); }, false},
+        {"picture with a colour table it lacks", [](std::string& b) { Put32(b, PresentationAt(b) + 40 + 32, 200); }, false},
+        {"no target device size", [](std::string& b) { Put32(b, PresentationAt(b) + 8, 0); }, false},
+    };
+    for (const TDamage& d : kPresentation) {
+        std::string storage = small;
+        d.Apply(storage);
+        std::string error;
+        EXPECT_EQ(CheckCompoundFile(storage, error), d.Ok) << d.Name << ": " << error;
+    }
     for (const TDamage& d : kSmall) {
         std::string storage = small;
         d.Apply(storage);

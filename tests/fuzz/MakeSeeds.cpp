@@ -10,7 +10,10 @@
 #include "model/Codepage.h"
 #include "model/FileUtils.h"
 #include "model/TestData.h"
+#include "model/OleStream.h"
 #include "tests/core/JpegTestUtil.h"
+#include "tests/core/PictureTestData.h"
+#include "tools/OleBuilder.h"
 
 namespace fs = std::filesystem;
 
@@ -77,7 +80,7 @@ int main(int argc, char** argv) {
     }
     const fs::path root = argv[1];
     const fs::path work = root / "work";
-    for (const char* target : {"payload", "archive", "question", "ini", "jpeg"}) fs::create_directories(root / target);
+    for (const char* target : {"payload", "archive", "question", "ini", "jpeg", "picture", "ole"}) fs::create_directories(root / target);
     fs::create_directories(work);
 
     const std::string testArchive = MakeArchive(work, kTestArchiveSignatures, 6);
@@ -115,6 +118,29 @@ int main(int argc, char** argv) {
     Put(root / "jpeg" / "gray", jpegtest::EncodeJpeg({9, 17, TLayout::Gray, false, false, 75}, jpegtest::Quadrants));
     Put(root / "jpeg" / "progressive", jpegtest::EncodeJpeg({24, 16, TLayout::Rgb, true, true, 75}, jpegtest::Quadrants));
     Put(root / "jpeg" / "ycck", jpegtest::EncodeJpeg({8, 8, TLayout::Ycck, false, false, 75}, jpegtest::Quadrants));
+
+    using namespace picturedata;
+    Put(root / "picture" / "bmp24", Bmp({4, 2, 24, 0, 0, "", std::string(24, 'x')}));
+    Put(root / "picture" / "bmp8", Bmp({4, 2, 8, 0, 2, std::string(8, 'c'), std::string(8, '\1')}));
+    Put(root / "picture" / "rle8",
+        Bmp({8, 2, 8, 1, 2, std::string(8, 'c'), std::string("\x04\x01\x00\x00\x02\x01\x00\x03\x07\x08\x09\x00\x00\x00\x00\x01", 16)}));
+    Put(root / "picture" / "emf",
+        Emf({Record(39, {1, 0, 0xFF, 0}), Record(37, {1}), Record(3, {0, 0, 9, 9, 3, 0, 0, 9, 0, 0, 9}),
+             Record(81, {0, 0, 0, 0, 0, 0, 0, 0, 4, 2, 80, 40, 120, 24, 0, 0xCC0020, 4, 2}, Dib(4, 2, 24)),
+             Record(33, {}), Record(34, {0xFFFFFFFF})}));
+    const std::string wmf = Wmf({WmfRecord(0x02FC, {0, 0xFF, 0, 0}), WmfRecord(0x012D, {0}),
+                                 WmfRecord(0x0324, {2, 0, 0, 5, 5}), WmfRecord(0x001E, {}), WmfRecord(0x0127, {0xFFFF}),
+                                 WmfRecord(0x0F43, {0x20, 0xCC, 0, 2, 4, 0, 0, 2, 4, 0, 0}, Dib(4, 2, 24))});
+    Put(root / "picture" / "wmf", wmf);
+    Put(root / "picture" / "placeable", std::string(22, '\0') + wmf);
+
+    TRawImage image;
+    image.Width = 5;
+    image.Height = 3;
+    image.Bgra.assign(5 * 3 * 4, '\x40');
+    const std::string storage = BuildPictureObjectStorage(image);
+    Put(root / "ole" / "object", MakeOleStream(1, storage));
+    Put(root / "ole" / "storage", storage);
     fs::remove_all(work);
     return 0;
 }

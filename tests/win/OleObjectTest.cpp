@@ -148,6 +148,7 @@ const TObjectCase kObjectCases[] = {
 INSTANTIATE_TEST_SUITE_P(OleObject, OleObjects, ::testing::ValuesIn(kObjectCases),
                          [](const auto& info) { return std::string(info.param.Name); });
 
+
 TEST(OleObjectRefuse, DamagedFilesFailAndLeaveItEmpty) {
     TScratchFolder scratch;
     const std::string storage = WriterStorage();
@@ -293,6 +294,50 @@ TEST(OleContainer, DisabledBorderlessAndStretchesItsObject) {
     EXPECT_TRUE(Near(shown(40, 30), black, 0)) << "after a failed load";
     container.Destroy();
     DestroyWindow(parent);
+}
+
+}  // namespace
+
+namespace {
+
+// Damaged copies of objects of every presentation: bytes of the storage overwritten at
+// random places. Each must load or fail without taking the process down, and draw (or not)
+// without running away.
+TEST(OleObjectRefuse, RandomlyDamagedObjectsNeverCrashOrHang) {
+    TScratchFolder scratch;
+    const std::string storages[] = {WriterStorage(), PlatformStorage(CF_DIB), PlatformStorage(CF_METAFILEPICT),
+                                    PlatformStorage(CF_ENHMETAFILE)};
+    uint32_t seed = 4321;
+    auto next = [&seed] {
+        seed = seed * 1103515245u + 12345u;
+        return seed >> 8;
+    };
+    int loaded = 0, refused = 0;
+    const DWORD start = GetTickCount();
+    for (const std::string& storage : storages) {
+        ASSERT_FALSE(storage.empty());
+        for (int round = 0; round < 100; ++round) {
+            std::string bytes = storage;
+            const int hits = 1 + static_cast<int>(next() % 6);
+            for (int h = 0; h < hits; ++h) bytes[next() % bytes.size()] = static_cast<char>(next());
+            const TPath file = scratch / L"d.ole";
+            ASSERT_TRUE(WriteWholeFile(file, MakeOleStream(1, bytes)));
+            TOleObject object;
+            std::string error;
+            if (object.LoadFromFile(file, &error)) {
+                ++loaded;
+                TCanvas canvas(64, 48);
+                object.Draw(canvas.Dc(), {0, 0, 64, 48});
+            } else {
+                ++refused;
+                EXPECT_NE(error, "");
+                EXPECT_TRUE(object.Empty());
+            }
+        }
+    }
+    EXPECT_GT(loaded, 0);
+    EXPECT_GT(refused, 0);
+    EXPECT_LT(GetTickCount() - start, 30000u);
 }
 
 }  // namespace
