@@ -422,7 +422,9 @@ void TfrAnswersList::LoadAttachment(const TAnswerEntry& entry) {
         case akPicture:
             if (!attachment.Picture) {
                 attachment.Picture = std::make_unique<TPicture>();
-                attachment.Picture->LoadFromFile(entry.AttachPath);
+                // Shown inside an answer, never larger than the screen.
+                attachment.Picture->LoadFromFile(entry.AttachPath, nullptr, GetSystemMetrics(SM_CXSCREEN),
+                                                 GetSystemMetrics(SM_CYSCREEN));
             }
             break;
         case akFme:

@@ -58,8 +58,9 @@ void TfAnswersPopup::ShowAttachment(uint8_t kind, const TPath& file, int32_t wid
     case akPicture: {
         image_ = std::make_unique<TImage>();
         image_->Create(panel_->Handle(), 0, 0, 0, 0);
-        // A picture that cannot be decoded stays empty: a placeholder of no size.
-        image_->LoadFromFile(file);
+        // A picture that cannot be decoded stays empty: a placeholder of no size. The popup is
+        // never larger than the screen.
+        image_->LoadFromFile(file, nullptr, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
         const TPopupPicture place =
             PlacePopupPicture(panelWidth, panelHeight, image_->Picture.Width(), image_->Picture.Height());
         image_->SetStretch(place.Stretch);

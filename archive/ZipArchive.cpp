@@ -450,7 +450,8 @@ struct TZipArchive::TImpl {
     bool ExtractToMemory(const std::string& name, std::string& data);
 
     int Add(const std::vector<std::pair<TPath, std::string>>& sources);
-    uint64_t WriteEntry(TBinaryFile& out, TBinaryFile& in, TZipEntry& entry, uint64_t at, TProgress& progress);
+    uint64_t WriteEntry(TBinaryFile& out, TBinaryFile& in, TZipEntry& entry, uint64_t at, int entryLevel,
+                        TProgress& progress);
     void WriteDirectory(TBinaryFile& out, uint64_t at);
 };
 
@@ -785,8 +786,32 @@ bool TZipArchive::TImpl::ExtractToMemory(const std::string& name, std::string& d
     return false;
 }
 
+// Deflates the start of the file (then rewinds it): true when that saves less than 1/64.
+static bool Incompressible(TBinaryFile& in, int level) {
+    constexpr size_t kSample = 256 * 1024;
+    std::vector<unsigned char> sample(kSample);
+    size_t got = 0;
+    while (got < kSample) {
+        size_t n = in.Read(sample.data() + got, kSample - got);
+        if (n == 0) break;
+        got += n;
+    }
+    if (!in.Seek(0)) throw TEntrySkipped{"cannot read the file"};
+    if (got < 4096) return false;
+    TDeflater deflater(level);
+    if (!deflater.Ok()) return false;
+    std::vector<unsigned char> packed(deflateBound(&deflater.Stream(), static_cast<uLong>(got)));
+    z_stream& zs = deflater.Stream();
+    zs.next_in = sample.data();
+    zs.avail_in = static_cast<uInt>(got);
+    zs.next_out = packed.data();
+    zs.avail_out = static_cast<uInt>(packed.size());
+    if (deflate(&zs, Z_FINISH) != Z_STREAM_END) return false;
+    return zs.total_out > got - got / 64;
+}
+
 uint64_t TZipArchive::TImpl::WriteEntry(TBinaryFile& out, TBinaryFile& in, TZipEntry& entry, uint64_t at,
-                                        TProgress& progress) {
+                                        int entryLevel, TProgress& progress) {
     if (at > kMaxOffset) throw TEntrySkipped{"the archive would grow past 4 GiB"};
     entry.LocalHeaderOffset = static_cast<uint32_t>(at);
     std::string header = LocalHeader(entry);
@@ -810,7 +835,7 @@ uint64_t TZipArchive::TImpl::WriteEntry(TBinaryFile& out, TBinaryFile& in, TZipE
 
     std::optional<TDeflater> deflater;
     if (entry.Method == kMethodDeflated) {
-        deflater.emplace(level);
+        deflater.emplace(entryLevel);
         if (!deflater->Ok()) throw EZipWriteError();
     }
     std::vector<unsigned char> buffer(kBlockSize);
@@ -992,7 +1017,10 @@ int TZipArchive::TImpl::Add(const std::vector<std::pair<TPath, std::string>>& so
         touched = true;
         uint64_t end = 0;
         try {
-            end = WriteEntry(out, in, entry, at, progress);
+            // Already compressed data (photographs, sounds, video) is kept in stored deflate
+            // blocks: the same format for every reader, and inflating it costs a copy.
+            const int entryLevel = level != 0 && Incompressible(in, level) ? 0 : level;
+            end = WriteEntry(out, in, entry, at, entryLevel, progress);
         } catch (const TEntrySkipped& e) {
             dropReused();
             Skipped(path, e.reason);

@@ -81,7 +81,8 @@ void CmykRowToBgra(const uint8_t* cmyk, uint8_t* bgra, int32_t width, bool inver
     }
 }
 
-bool Decode(TDecoder& decoder, const std::string& bytes, TRawImage& image, std::vector<uint8_t>& cmykRow) {
+bool Decode(TDecoder& decoder, const std::string& bytes, int32_t drawWidth, int32_t drawHeight, TRawImage& image,
+            TJpegSize& natural, std::vector<uint8_t>& cmykRow) {
     jpeg_decompress_struct& info = decoder.Info;
     info.err = jpeg_std_error(&decoder.Errors);
     decoder.Errors.error_exit = OnError;
@@ -107,6 +108,11 @@ bool Decode(TDecoder& decoder, const std::string& bytes, TRawImage& image, std::
                       static_cast<unsigned>(info.image_width), static_cast<unsigned>(info.image_height));
         Fail(decoder, message);
     }
+
+    natural.Width = static_cast<int32_t>(info.image_width);
+    natural.Height = static_cast<int32_t>(info.image_height);
+    info.scale_num = 1;
+    info.scale_denom = static_cast<unsigned>(JpegScaleFor(natural.Width, natural.Height, drawWidth, drawHeight));
 
     const bool cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
     info.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGRA;
@@ -136,15 +142,33 @@ bool Decode(TDecoder& decoder, const std::string& bytes, TRawImage& image, std::
 
 }  // namespace
 
-bool DecodeJpeg(const std::string& bytes, TRawImage& image, std::string& error) {
+int32_t JpegScaleFor(int32_t width, int32_t height, int32_t drawWidth, int32_t drawHeight) {
+    if (drawWidth <= 0 || drawHeight <= 0) return 1;
+    for (int32_t denom : {8, 4, 2}) {
+        // libjpeg rounds a scaled size up.
+        const int64_t w = (int64_t{width} + denom - 1) / denom, h = (int64_t{height} + denom - 1) / denom;
+        if (w >= drawWidth && h >= drawHeight) return denom;
+    }
+    return 1;
+}
+
+bool DecodeJpegForSize(const std::string& bytes, int32_t drawWidth, int32_t drawHeight, TRawImage& image,
+                       TJpegSize& natural, std::string& error) {
     image = TRawImage();
+    natural = TJpegSize();
     TDecoder decoder;
     std::vector<uint8_t> cmykRow;
-    if (!Decode(decoder, bytes, image, cmykRow)) {
+    if (!Decode(decoder, bytes, drawWidth, drawHeight, image, natural, cmykRow)) {
         image = TRawImage();
+        natural = TJpegSize();
         error = decoder.Message;
         return false;
     }
     error.clear();
     return true;
+}
+
+bool DecodeJpeg(const std::string& bytes, TRawImage& image, std::string& error) {
+    TJpegSize natural;
+    return DecodeJpegForSize(bytes, 0, 0, image, natural, error);
 }

@@ -197,7 +197,9 @@ bool TPicture::TImpl::LoadMetafile(const std::string& bytes, std::string& reason
 TPicture::TPicture() = default;
 TPicture::~TPicture() = default;
 
-bool TPicture::LoadFromFile(const TPath& file, std::string* error) {
+bool TPicture::LoadFromFile(const TPath& file, std::string* error) { return LoadFromFile(file, error, 0, 0); }
+
+bool TPicture::LoadFromFile(const TPath& file, std::string* error, int maxWidth, int maxHeight) {
     Clear();
     std::string reason, bytes;
     auto impl = std::make_unique<TImpl>();
@@ -205,9 +207,10 @@ bool TPicture::LoadFromFile(const TPath& file, std::string* error) {
     const std::wstring ext = LowerExtension(file);
     if (!ok) {
     } else if (ext == L".jpg" || ext == L".jpeg") {
-        ok = DecodeJpeg(bytes, impl->Raster, reason);
-        impl->Width = impl->Raster.Width;
-        impl->Height = impl->Raster.Height;
+        TJpegSize natural;
+        ok = DecodeJpegForSize(bytes, maxWidth, maxHeight, impl->Raster, natural, reason);
+        impl->Width = natural.Width;
+        impl->Height = natural.Height;
     } else if (ext == L".bmp") {
         ok = impl->LoadBitmap(bytes, reason);
     } else if (ext == L".emf") {
@@ -274,8 +277,10 @@ bool TImage::Create(HWND parent, int x, int y, int width, int height) {
     return CreateHandle(0, L"TImage", L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, x, y, width, height, parent);
 }
 
-bool TImage::LoadFromFile(const TPath& file, std::string* error) {
-    const bool ok = Picture.LoadFromFile(file, error);
+bool TImage::LoadFromFile(const TPath& file, std::string* error) { return LoadFromFile(file, error, 0, 0); }
+
+bool TImage::LoadFromFile(const TPath& file, std::string* error, int maxWidth, int maxHeight) {
+    const bool ok = Picture.LoadFromFile(file, error, maxWidth, maxHeight);
     if (Handle()) InvalidateRect(Handle(), nullptr, TRUE);
     return ok;
 }

@@ -22,6 +22,10 @@ public:
     // A WMF without the placeable header carries no size of its own: its SetWindowExt
     // record gives it, taken as pixels, else kDefaultMetafileSize square.
     bool LoadFromFile(const TPath& file, std::string* error = nullptr);
+    // The same for a picture that will never be drawn larger than maxWidth x maxHeight (say,
+    // the screen): a large JPEG is then decoded at a reduced scale that still covers that size,
+    // which is several times faster. Width and Height stay the natural size.
+    bool LoadFromFile(const TPath& file, std::string* error, int maxWidth, int maxHeight);
     void Clear();
     bool Empty() const;
     // Natural size in pixels (0 x 0 when empty).
@@ -46,6 +50,8 @@ public:
     bool Create(HWND parent, int x, int y, int width, int height);
     // Loads the picture and repaints; on failure the control shows nothing.
     bool LoadFromFile(const TPath& file, std::string* error = nullptr);
+    // For a control that only ever shows its picture stretched into at most that size.
+    bool LoadFromFile(const TPath& file, std::string* error, int maxWidth, int maxHeight);
     TPicture Picture;
     bool Stretch = false;
     COLORREF Color = GetSysColor(COLOR_BTNFACE);

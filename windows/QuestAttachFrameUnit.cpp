@@ -118,7 +118,13 @@ bool TfrQuestAttach::Create(HWND owner, TAttachKind kind, const TPath& fileName,
     case akPicture: {
         CreatePicturePanel();
         // A picture that cannot be decoded stays empty: the view shows nothing and the run goes on.
-        imgPicture.LoadFromFile(FileName);
+        // Stretched or fitted, it is never drawn larger than the screen, and a large photograph
+        // decodes several times faster at a scale that still covers that.
+        if (Options.ScaleMode == 0) {
+            imgPicture.LoadFromFile(FileName);
+        } else {
+            imgPicture.LoadFromFile(FileName, nullptr, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+        }
         imgPicture.SetStretch(Options.ScaleMode != 0);
         PreferredWidth = imgPicture.Picture.Width();
         PreferredHeight = imgPicture.Picture.Height();

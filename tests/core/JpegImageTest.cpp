@@ -134,3 +134,44 @@ TEST(JpegDecodeAfterFailure, DecodesTheNextPicture) {
 }
 
 }  // namespace
+
+TEST(JpegScale, TheSmallestScaleThatStillCoversTheDrawingSize) {
+    struct TCase {
+        int32_t width, height, drawWidth, drawHeight, denom;
+    };
+    const TCase cases[] = {
+        {3000, 2500, 1024, 768, 2},  // 1500 x 1250 covers the screen, 750 x 625 does not
+        {3000, 2500, 375, 313, 8},   // 375 x 313 (rounded up) is just enough
+        {3000, 2500, 376, 313, 4},
+        {800, 600, 1024, 768, 1},    // smaller than the drawing: full scale
+        {800, 600, 0, 768, 1},       // no size given: full scale
+        {800, 600, 400, -1, 1},
+        {7, 7, 1, 1, 8},             // 1 x 1
+    };
+    for (const TCase& c : cases) {
+        EXPECT_EQ(JpegScaleFor(c.width, c.height, c.drawWidth, c.drawHeight), c.denom)
+            << c.width << "x" << c.height << " for " << c.drawWidth << "x" << c.drawHeight;
+    }
+}
+
+TEST(JpegScale, ADecodedReductionKeepsTheNaturalSizeAndThePicture) {
+    const TEncodeOptions o{400, 300, TLayout::Rgb, true, false, 95};
+    const std::string jpeg = jpegtest::EncodeJpeg(o, jpegtest::Quadrants);
+    TRawImage image;
+    TJpegSize natural;
+    std::string error;
+    ASSERT_TRUE(DecodeJpegForSize(jpeg, 100, 75, image, natural, error)) << error;
+    EXPECT_EQ(natural.Width, 400);
+    EXPECT_EQ(natural.Height, 300);
+    EXPECT_EQ(image.Width, 100);
+    EXPECT_EQ(image.Height, 75);
+    ASSERT_EQ(image.Bgra.size(), size_t{100} * 75 * 4);
+    EXPECT_LE(WorstError(image, o.Layout), 12);
+
+    // Damage is found at a reduced scale as well: every byte is still decoded.
+    TRawImage damaged;
+    EXPECT_FALSE(DecodeJpegForSize(jpeg.substr(0, jpeg.size() / 2), 100, 75, damaged, natural, error));
+    EXPECT_NE(error, "");
+    EXPECT_TRUE(damaged.Bgra.empty());
+    EXPECT_EQ(natural.Width, 0);
+}

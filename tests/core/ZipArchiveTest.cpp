@@ -951,6 +951,46 @@ TEST_F(ZipAddTest, WritesEntriesThatReadBack) {
     }
 }
 
+TEST_F(ZipAddTest, AlreadyCompressedDataIsKeptInStoredDeflateBlocks) {
+    // Bytes no deflate can shrink (as in a photograph or a sound) go into stored blocks: the
+    // entry stays deflated for every reader, a few bytes per 64 KiB larger than the data.
+    std::string noise(300000, '\0');
+    uint32_t x = 12345;
+    for (char& c : noise) {
+        x = x * 1103515245u + 12345u;
+        c = static_cast<char>(x >> 24);
+    }
+    struct Case {
+        const char* what;
+        std::string content;
+        bool stored;
+    };
+    const Case cases[] = {
+        {"noise", noise, true},
+        {"text", MixedData(300000, 9), false},
+        // A compressible start decides, whatever follows.
+        {"text then noise", MixedData(262144, 3) + noise, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove(archivePath);
+        std::string path = Source("data.bin", c.content);
+        zip.SetCompressionLevel(6);
+        zip.SetPassword("pw");
+        ASSERT_EQ(AddFiles({path}), 1);
+        ASSERT_EQ(zip.Entries().size(), 1u);
+        const TZipEntry& e = zip.Entries()[0];
+        EXPECT_EQ(e.Method, 8);
+        const size_t blocks = (c.content.size() + 65534) / 65535;
+        if (c.stored) {
+            EXPECT_EQ(e.CompressedSize, 12 + c.content.size() + 5 * blocks);
+        } else {
+            EXPECT_NE(e.CompressedSize, 12 + c.content.size() + 5 * blocks);
+        }
+        EXPECT_EQ(Contents("pw"), (std::vector<std::pair<std::string, std::string>>{{"data.bin", c.content}}));
+    }
+}
+
 TEST_F(ZipAddTest, NamesWithoutAnOemCharacter) {
     std::string path = Source(Cp("a—b.txt"), "dash");  // an em dash: cp866 has none
     EXPECT_EQ(AddFiles({path}), 1);
