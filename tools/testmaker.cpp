@@ -9,6 +9,7 @@
 //   testmaker inspect FILE [--password-tail T]
 //   testmaker add ARCHIVE FILE... [--password-tail T] [--level N] [--comment C]
 //   testmaker make-ole PICTURE -o OUT.ole
+//   testmaker results Results.txt... -o TABLE.csv [--comma] [--caption C]...
 //
 // SRC is a folder with test.json and the attachments. FILE is a test executable (its payload
 // is found by the trailer) or a bare archive.
@@ -26,6 +27,7 @@
 #include "model/FileUtils.h"
 #include "tools/OleBuilder.h"
 #include "tools/PayloadJson.h"
+#include "tools/ResultsTable.h"
 #include "tools/TestBuilder.h"
 #include "tools/TestJson.h"
 
@@ -369,6 +371,23 @@ int MakeOle(const TPath& picture, const TPath& output) {
     return 0;
 }
 
+int Results(const std::vector<std::string>& files, const TPath& output, bool comma,
+            const std::vector<std::string>& captions) {
+    TResultsTableOptions options;
+    options.Separator = comma ? ',' : ';';
+    for (const std::string& caption : captions) options.KnownCaptions.push_back(Utf8ToCp1251(caption));
+    TResultsTableResult result = MakeResultsTable(files, output, options);
+    PrintMessages("warning", result.Warnings);
+    if (!result.Ok()) {
+        PrintMessages("error", result.Errors);
+        return 1;
+    }
+    Print({{"output", std::filesystem::absolute(output).lexically_normal().u8string()},
+           {"records", result.Records},
+           {"warnings", Strings(result.Warnings)}});
+    return 0;
+}
+
 int Run(int argc, char** argv) {
     SetZipSignatures(kTestArchiveSignatures);
     CLI::App app{"testmaker: makes tests, and looks inside test executables and test archives"};
@@ -417,6 +436,15 @@ int Run(int argc, char** argv) {
     makeOle->add_option("PICTURE", file, "a .bmp (24 or 32 bits) or .jpg picture")->required();
     makeOle->add_option("-o,--output", output, "the object file to write")->required();
 
+    CLI::App* results = app.add_subcommand("results", "gather the player's results files into one CSV table");
+    std::vector<std::string> resultFiles, captions;
+    bool comma = false;
+    results->add_option("FILE", resultFiles, "results files (Results.txt)")->required();
+    results->add_option("-o,--output", output, "the CSV file to write")->required();
+    results->add_flag("--comma", comma, "separate fields with commas instead of semicolons");
+    results->add_option("--caption", captions, "a caption of the second field, to split lines where it holds \" - \"")
+        ->allow_extra_args(false);
+
     CLI11_PARSE(app, argc, argv);
     if (standard) SetZipSignatures(kStandardZipSignatures);
     const std::string* givenTail = nullptr;
@@ -432,6 +460,7 @@ int Run(int argc, char** argv) {
     if (unpack->parsed()) return Unpack(path, PathFromUtf8(output));
     if (check->parsed()) return Check(path);
     if (makeOle->parsed()) return MakeOle(path, PathFromUtf8(output));
+    if (results->parsed()) return Results(resultFiles, PathFromUtf8(output), comma, captions);
     return Inspect(path, givenTail);
 }
 
