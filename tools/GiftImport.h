@@ -2,7 +2,9 @@
 // Moodle GIFT question banks turned into a test source. Multiple choice, multiple answers,
 // short answer, true/false and the ordering extension ("{> a > b > c}") have equivalents;
 // matching, numerical, essay, description and missing-word questions are skipped with a
-// warning. Messages start with the bank's line: `line 12, question "Capitals": ...`.
+// warning. Weights are percentages, -100 to 100 (the format's signed byte holds them all),
+// fractions rounded half to even; "=" is 100. Messages start with the bank's line:
+// `line 12, question "Capitals": ...`.
 
 #include <string>
 #include <vector>
