@@ -10,6 +10,7 @@
 //   testmaker add ARCHIVE FILE... [--password-tail T] [--level N] [--comment C]
 //   testmaker make-ole PICTURE -o OUT.ole
 //   testmaker results Results.txt... -o TABLE.csv [--comma] [--caption C]...
+//   testmaker import-gift BANK.txt -o SRC [--settings FILE.json] [--force]
 //
 // SRC is a folder with test.json and the attachments. FILE is a test executable (its payload
 // is found by the trailer) or a bare archive.
@@ -25,6 +26,7 @@
 #include "archive/ZipTest.h"
 #include "model/Codepage.h"
 #include "model/FileUtils.h"
+#include "tools/GiftImport.h"
 #include "tools/OleBuilder.h"
 #include "tools/PayloadJson.h"
 #include "tools/ResultsTable.h"
@@ -388,6 +390,17 @@ int Results(const std::vector<std::string>& files, const TPath& output, bool com
     return 0;
 }
 
+int ImportGift(const TGiftImportOptions& options) {
+    const TGiftImport result = ImportGiftFile(options);
+    Print({{"output", result.Ok() ? json(std::filesystem::absolute(options.Output).lexically_normal().u8string())
+                                  : json(nullptr)},
+           {"questions", result.Ok() ? result.Source.Questions.size() : 0},
+           {"skipped", result.Skipped},
+           {"errors", Strings(result.Errors)},
+           {"warnings", Strings(result.Warnings)}});
+    return result.Ok() ? 0 : 1;
+}
+
 int Run(int argc, char** argv) {
     SetZipSignatures(kTestArchiveSignatures);
     CLI::App app{"testmaker: makes tests, and looks inside test executables and test archives"};
@@ -444,6 +457,13 @@ int Run(int argc, char** argv) {
     results->add_flag("--comma", comma, "separate fields with commas instead of semicolons");
     results->add_option("--caption", captions, "a caption of the second field, to split lines where it holds \" - \"")
         ->allow_extra_args(false);
+    CLI::App* importGift = app.add_subcommand("import-gift", "make a source folder from a Moodle GIFT question bank");
+    std::string settings;
+    bool force = false;
+    importGift->add_option("BANK", file, "the GIFT file (UTF-8)")->required();
+    importGift->add_option("-o,--output", output, "the source folder to write test.json into")->required();
+    importGift->add_option("--settings", settings, "test.json's settings (no Questions) in a JSON file");
+    importGift->add_flag("--force", force, "replace an existing test.json");
 
     CLI11_PARSE(app, argc, argv);
     if (standard) SetZipSignatures(kStandardZipSignatures);
@@ -461,6 +481,7 @@ int Run(int argc, char** argv) {
     if (check->parsed()) return Check(path);
     if (makeOle->parsed()) return MakeOle(path, PathFromUtf8(output));
     if (results->parsed()) return Results(resultFiles, PathFromUtf8(output), comma, captions);
+    if (importGift->parsed()) return ImportGift({path, PathFromUtf8(output), PathFromUtf8(settings), force});
     return Inspect(path, givenTail);
 }
 
