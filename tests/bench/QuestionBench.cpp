@@ -19,38 +19,11 @@
 #include "platform/FileSystem.h"
 #include "platform/Win32Util.h"
 #include "run/MainFormUnit.h"
-#include "tests/core/JpegTestUtil.h"
+#include "tests/bench/PhotoBench.h"
 #include "tools/TestBuilder.h"
 #include "windows/QuestAttachFormUnit.h"
 
 namespace {
-
-double Now() {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER counter;
-    QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
-
-// Smooth colour fields with grain: closer to a camera's JPEG than pure noise.
-jpegtest::TRgb Photo(int x, int y, int width, int height) {
-    uint32_t h = static_cast<uint32_t>(x) * 2654435761u ^ static_cast<uint32_t>(y) * 2246822519u;
-    h ^= h >> 13;
-    h *= 3266489917u;
-    h ^= h >> 16;
-    const int grain = static_cast<int>(h % 64) - 32;
-    auto clamp = [](int v) { return std::min(255, std::max(0, v)); };
-    return {clamp(x * 255 / width + grain), clamp(y * 255 / height + grain), clamp((x + y) % 256 + grain)};
-}
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
 
 bool WriteFile(const TPath& file, const std::string& bytes) {
     TBinaryFile out;
@@ -66,8 +39,8 @@ int main(int argc, char** argv) {
     const TPath folder = TPath(temp) / L"question_bench";
     CreateDirectoryW(folder.c_str(), nullptr);
 
-    const int width = 3000, height = 2500;
-    const std::string jpeg = jpegtest::EncodeJpeg({width, height, jpegtest::TLayout::Rgb, true, false, 95}, Photo);
+    const int width = photobench::kWidth, height = photobench::kHeight;
+    const std::string jpeg = photobench::PhotoJpeg();
     if (!WriteFile(folder / L"photo.jpg", jpeg)) {
         std::printf("cannot write the picture\n");
         return 1;
@@ -119,9 +92,9 @@ int main(int argc, char** argv) {
             std::vector<double> loads, shows, totals;
             for (int round = 0; round < rounds; ++round) {
                 TTestQuestion question;
-                const double start = Now();
+                const double start = photobench::Now();
                 main.Test->LoadQuestion(mode, question);
-                const double loaded = Now();
+                const double loaded = photobench::Now();
                 if (question.AttachKind != akPicture) {
                     std::printf("the question came without its picture\n");
                     return 1;
@@ -131,7 +104,7 @@ int main(int argc, char** argv) {
                 SetWindowPos(viewer, nullptr, 10, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
                 RedrawWindow(viewer, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
                 GdiFlush();
-                const double shown = Now();
+                const double shown = photobench::Now();
                 loads.push_back(loaded - start);
                 shows.push_back(shown - loaded);
                 totals.push_back(shown - start);
@@ -140,9 +113,9 @@ int main(int argc, char** argv) {
                 ProcessMessages();
             }
             std::printf("%-12s median: read %.1f ms, viewer built and painted %.1f ms, total %.1f ms (max %.1f)\n",
-                        modes[mode], Median(loads), Median(shows), Median(totals),
+                        modes[mode], photobench::Median(loads), photobench::Median(shows), photobench::Median(totals),
                         *std::max_element(totals.begin(), totals.end()));
-            if (Median(totals) > 150) status = 2;
+            if (photobench::Median(totals) > 150) status = 2;
         }
     }
     DeleteFileAt(info.ArchiveFile);
