@@ -111,9 +111,14 @@ void ReadPayload(const TPath& exePath, TPayloadInfo& info) {
     TFieldReader settings(exe, archiveStart + archiveLength, end);
     if (!ReadSettings(settings, read)) return;
 
-    read.ArchiveFile = UniqueRandomFileName(GetTempFolder(), ".tmp");
+    // The name is taken by creating the file: another program (or another copy of this one,
+    // its generator seeded in the same instant) may have drawn the same name meanwhile.
     TBinaryFile copy;
-    if (!copy.Create(read.ArchiveFile)) return;
+    for (int attempt = 0;; ++attempt) {
+        read.ArchiveFile = UniqueRandomFileName(GetTempFolder(), ".tmp");
+        if (copy.CreateNew(read.ArchiveFile)) break;
+        if (attempt == 100 || !PathExists(read.ArchiveFile)) return;
+    }
     bool copied = exe.Seek(archiveStart) && TBinaryFile::Copy(exe, copy, archiveLength);
     copy.Close();
     if (!copied) {

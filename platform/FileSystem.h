@@ -22,6 +22,8 @@ public:
     bool OpenRead(const TPath& path);
     // Creates the file or truncates an existing one, for writing.
     bool Create(const TPath& path);
+    // Creates the file only if nothing of that name exists (checked and created in one step).
+    bool CreateNew(const TPath& path);
     bool OpenReadWrite(const TPath& path);
     bool IsOpen() const;
     void Close();

@@ -78,6 +78,12 @@ bool TBinaryFile::Create(const TPath& path) {
     return handle_ >= 0;
 }
 
+bool TBinaryFile::CreateNew(const TPath& path) {
+    Close();
+    handle_ = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    return handle_ >= 0;
+}
+
 bool TBinaryFile::OpenReadWrite(const TPath& path) {
     Close();
     handle_ = open(path.c_str(), O_RDWR | O_CLOEXEC);

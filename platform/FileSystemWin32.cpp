@@ -63,6 +63,12 @@ bool TBinaryFile::Create(const TPath& path) {
     return IsOpen();
 }
 
+bool TBinaryFile::CreateNew(const TPath& path) {
+    Close();
+    handle_ = Open(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, CREATE_NEW);
+    return IsOpen();
+}
+
 bool TBinaryFile::OpenReadWrite(const TPath& path) {
     Close();
     handle_ = Open(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, OPEN_EXISTING);

@@ -72,6 +72,21 @@ TEST(UniqueRandomFileName, NeverNamesAnExistingFile) {
     EXPECT_FALSE(fs::exists(second));
 }
 
+TEST(BinaryFileCreateNew, TakesANameOnlyWhenNothingHasIt) {
+    // Drawing a free name and creating the file are one step apart: two programs that drew
+    // the same name must not both get it.
+    TTempDir dir;
+    const TPath path = dir / "copy.tmp";
+    TBinaryFile first;
+    ASSERT_TRUE(first.CreateNew(path));
+    ASSERT_TRUE(first.Write("first", 5));
+    first.Close();
+    TBinaryFile second;
+    EXPECT_FALSE(second.CreateNew(path));
+    EXPECT_FALSE(second.IsOpen());
+    EXPECT_EQ(ReadFileBytes(path), "first");
+}
+
 class ClearFolderTest : public ::testing::Test {
 protected:
     TTempDir dir;
