@@ -19,11 +19,16 @@ player=$!
 
 splash=$(wait_window '^Подождите, идет подготовка к запуску \.\.\.$' 400) || fail "no splash window"
 if [ -n "${splash:-}" ]; then
-    import -window root "$WORK/splash.png" || true
     eval "$(xdotool getwindowgeometry --shell "$splash")"
     [ "$WIDTH" = 338 ] && [ "$HEIGHT" = 41 ] || fail "splash is ${WIDTH}x$HEIGHT"
     [ "$X" = $(((1024 - 338) / 2)) ] && [ "$Y" = $(((768 - 41) / 2)) ] || fail "splash at $X,$Y, not centred"
-    set -- $(count_pixels "$WORK/splash.png" $((X + 2)) $((Y + 2)) 334 37)
+    # The window is found as soon as it exists; its first paint may come a moment later.
+    for _ in $(seq 1 20); do
+        import -window root "$WORK/splash.png" || true
+        set -- $(count_pixels "$WORK/splash.png" $((X + 2)) $((Y + 2)) 334 37)
+        [ "$1" -gt 6000 ] && break
+        sleep 0.05
+    done
     [ "$1" -gt 6000 ] || fail "splash face not painted ($1 light pixels)"
     [ "$2" -gt 100 ] || fail "splash text not painted ($2 dark pixels)"
     if [ -n "${TP_E2E_SHOTS:-}" ]; then cp "$WORK/splash.png" "$TP_E2E_SHOTS/"; fi
