@@ -201,22 +201,3 @@ void TOleContainer::Paint(HDC dc) {
     Object.Draw(dc, client);
 }
 
-LRESULT TOleContainer::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-    case WM_ERASEBKGND:
-        return 1;
-    case WM_PAINT: {
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(Handle(), &ps);
-        Paint(dc);
-        EndPaint(Handle(), &ps);
-        return 0;
-    }
-    case WM_PRINTCLIENT:
-        Paint(reinterpret_cast<HDC>(wParam));
-        return 0;
-    case WM_NCHITTEST:
-        return HTTRANSPARENT;
-    }
-    return TWindow::HandleMessage(message, wParam, lParam);
-}

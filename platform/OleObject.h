@@ -40,7 +40,7 @@ private:
 
 // The container control: a disabled child window without border that draws its object
 // stretched to its client area and never takes the pointer or the keyboard.
-class TOleContainer : public TWindow {
+class TOleContainer : public TViewControl {
 public:
     bool Create(HWND parent, int x, int y, int width, int height);
     bool LoadFromFile(const TPath& file, std::string* error = nullptr);
@@ -50,8 +50,5 @@ public:
     void SetColor(COLORREF color);
 
 protected:
-    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
-
-private:
-    void Paint(HDC dc);
+    void Paint(HDC dc) override;
 };

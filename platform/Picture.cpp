@@ -309,23 +309,3 @@ void TImage::Paint(HDC dc) {
     }
 }
 
-LRESULT TImage::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-    case WM_ERASEBKGND:
-        return 1;
-    case WM_PAINT: {
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(Handle(), &ps);
-        Paint(dc);
-        EndPaint(Handle(), &ps);
-        return 0;
-    }
-    case WM_PRINTCLIENT:
-        Paint(reinterpret_cast<HDC>(wParam));
-        return 0;
-    case WM_NCHITTEST:
-        // A picture never takes the pointer: the window underneath gets it, as with a label.
-        return HTTRANSPARENT;
-    }
-    return TWindow::HandleMessage(message, wParam, lParam);
-}

@@ -45,7 +45,7 @@ private:
 
 // A picture control: paints its picture stretched to its client area (Stretch) or at natural
 // size from the top left corner; the rest of the area in Color.
-class TImage : public TWindow {
+class TImage : public TViewControl {
 public:
     bool Create(HWND parent, int x, int y, int width, int height);
     // Loads the picture and repaints; on failure the control shows nothing.
@@ -59,8 +59,5 @@ public:
     void SetColor(COLORREF color);
 
 protected:
-    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
-
-private:
-    void Paint(HDC dc);
+    void Paint(HDC dc) override;
 };

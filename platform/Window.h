@@ -27,3 +27,12 @@ private:
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     HWND hwnd_ = nullptr;
 };
+
+// A control that only shows something (a picture, an embedded object): it paints its whole
+// client area itself, also when asked to print it, and never takes the pointer, which goes to
+// the window underneath as with a label.
+class TViewControl : public TWindow {
+protected:
+    virtual void Paint(HDC dc) = 0;
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+};

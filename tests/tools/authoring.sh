@@ -7,15 +7,6 @@ TESTMAKER=$1
 LAUNCHER=${2:-}
 case $TESTMAKER in /*) ;; *) TESTMAKER=$(pwd)/$TESTMAKER ;; esac
 . "$(cd "$(dirname "$0")" && pwd)/lib/common.sh"
-# Runs testmaker, keeping stdout in $1.out, stderr in $1.err and the exit status in $rc.
-run() { # name, arguments...
-    name=$1
-    shift
-    set +e
-    TM "$@" >"$name.out" 2>"$name.err"
-    rc=$?
-    set -e
-}
 
 printf 'MZ stand-in player' >player.exe
 mkdir -p src/media

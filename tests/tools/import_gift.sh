@@ -8,15 +8,6 @@ TESTMAKER=$1
 LAUNCHER=${2:-}
 case $TESTMAKER in /*) ;; *) TESTMAKER=$(pwd)/$TESTMAKER ;; esac
 . "$(cd "$(dirname "$0")" && pwd)/lib/common.sh"
-# Runs testmaker, keeping stdout in $1.out, stderr in $1.err and the exit status in $rc.
-run() { # name, arguments...
-    name=$1
-    shift
-    set +e
-    TM "$@" >"$name.out" 2>"$name.err"
-    rc=$?
-    set -e
-}
 # jq -c on a file, to compare with the expected compact JSON.
 is() { # description, file, filter, expected
     got=$(jq -c "$3" "$2")

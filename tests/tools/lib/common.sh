@@ -6,6 +6,15 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
 failed=0
+# Runs testmaker, keeping stdout in $1.out, stderr in $1.err and the exit status in $rc.
+run() { # name, arguments...
+    name=$1
+    shift
+    set +e
+    TM "$@" >"$name.out" 2>"$name.err"
+    rc=$?
+    set -e
+}
 check() { # description, command...
     what=$1
     shift
