@@ -208,6 +208,8 @@ void TfAnswers::LoadAnswers(const std::vector<TTestAnswer>& answers, bool shuffl
 
     const uint8_t mode = ListModeOf(answerMode);
     if (mode != 255) SetMode(mode);
+    // With nothing to choose (a question whose file could not be read) OK is the way on.
+    if (answers.empty()) SetOkEnabled(true);
 
     GetWindowRect(Handle(), &rc);
     MapWindowPoints(nullptr, mainWindow_, reinterpret_cast<POINT*>(&rc), 2);

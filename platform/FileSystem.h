@@ -25,6 +25,12 @@ public:
     // Creates the file only if nothing of that name exists (checked and created in one step).
     bool CreateNew(const TPath& path);
     bool OpenReadWrite(const TPath& path);
+    // Opens the file for reading and writing, creating it when missing and never truncating it,
+    // and holds it against every other writer until it is closed: other processes calling this
+    // get Busy meanwhile (a sharing violation on Windows, a lock conflict on POSIX). Readers are
+    // not kept out.
+    enum class TExclusiveOpen { Opened, Busy, Failed };
+    TExclusiveOpen OpenExclusive(const TPath& path);
     bool IsOpen() const;
     void Close();
 
@@ -77,6 +83,10 @@ bool GetFileModificationTime(const TPath& path, int64_t& time);
 // The system's temporary folder, ending in a separator; the root of the system drive
 // when the system names none.
 TPath GetTempFolder();
+
+// The person's own documents folder (the shell's Documents on Windows, $HOME/Documents or else
+// $HOME on POSIX); empty when there is none.
+TPath GetDocumentsFolder();
 
 // Deletes everything inside the folder, but not the folder itself. Read-only entries are
 // made writable first. After the first failure nothing more is deleted, though the walk

@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -88,6 +89,20 @@ bool TBinaryFile::OpenReadWrite(const TPath& path) {
     Close();
     handle_ = open(path.c_str(), O_RDWR | O_CLOEXEC);
     return handle_ >= 0;
+}
+
+TBinaryFile::TExclusiveOpen TBinaryFile::OpenExclusive(const TPath& path) {
+    Close();
+    const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) return TExclusiveOpen::Failed;
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
+        close(fd);
+        errno = error;
+        return error == EWOULDBLOCK || error == EINTR ? TExclusiveOpen::Busy : TExclusiveOpen::Failed;
+    }
+    handle_ = fd;
+    return TExclusiveOpen::Opened;
 }
 
 bool TBinaryFile::IsOpen() const { return handle_ >= 0; }
@@ -178,6 +193,14 @@ TPath GetTempFolder() {
     std::string folder = (dir != nullptr && *dir != '\0') ? dir : "/tmp";
     if (folder.back() != '/') folder += '/';
     return TPath(folder);
+}
+
+TPath GetDocumentsFolder() {
+    const char* home = std::getenv("HOME");
+    if (home == nullptr || *home == '\0') return TPath();
+    const TPath documents = TPath(home) / "Documents";
+    struct stat st;
+    return stat(documents.c_str(), &st) == 0 && S_ISDIR(st.st_mode) ? documents : TPath(home);
 }
 
 bool ClearFolder(const TPath& folder) {

@@ -1,6 +1,8 @@
 #include "platform/FileSystem.h"
 
 #include <windows.h>
+#include <knownfolders.h>
+#include <shlobj.h>
 
 #include <string>
 
@@ -73,6 +75,17 @@ bool TBinaryFile::OpenReadWrite(const TPath& path) {
     Close();
     handle_ = Open(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, OPEN_EXISTING);
     return IsOpen();
+}
+
+TBinaryFile::TExclusiveOpen TBinaryFile::OpenExclusive(const TPath& path) {
+    Close();
+    // OPEN_ALWAYS creates or opens in one step: two writers that both find no file never
+    // truncate each other's record. Sharing only reading keeps every other writer out.
+    handle_ = Open(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, OPEN_ALWAYS);
+    if (IsOpen()) return TExclusiveOpen::Opened;
+    const DWORD error = GetLastError();
+    if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) return TExclusiveOpen::Busy;
+    return TExclusiveOpen::Failed;
 }
 
 bool TBinaryFile::IsOpen() const { return IsValid(handle_); }
@@ -148,6 +161,14 @@ TPath GetTempFolder() {
     DWORD n = GetTempPathW(MAX_PATH + 1, buffer);
     if (n == 0 || n > MAX_PATH) return TPath(L"C:\\");
     return TPath(std::wstring(buffer, n));
+}
+
+TPath GetDocumentsFolder() {
+    wchar_t* path = nullptr;
+    TPath folder;
+    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_Documents, 0, nullptr, &path)) && path != nullptr) folder = path;
+    CoTaskMemFree(path);
+    return folder;
 }
 
 bool ClearFolder(const TPath& folder) {

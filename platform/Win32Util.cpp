@@ -16,6 +16,11 @@ std::function<void()>& ExceptionHandler() {
     return handler;
 }
 
+std::function<void()>& SessionEndHandler() {
+    static std::function<void()> handler;
+    return handler;
+}
+
 }  // namespace
 
 std::wstring Wide(std::string_view cp1251) { return Cp1251ToWide(cp1251); }
@@ -43,7 +48,14 @@ bool ProcessMessages(const std::function<bool(MSG&)>& filter) {
             PostQuitMessage(static_cast<int>(msg.wParam));
             return false;
         }
-        if (filter && filter(msg)) continue;
+        bool handled = false;
+        try {
+            handled = filter && filter(msg);
+        } catch (...) {
+            HandleApplicationException();
+            handled = true;
+        }
+        if (handled) continue;
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }
@@ -110,6 +122,18 @@ void HandleApplicationException() noexcept {
         if (ExceptionHandler()) ExceptionHandler()();
     } catch (...) {
         // The handler itself failed: nothing sensible is left to do with it.
+    }
+}
+
+void SetSessionEndHandler(std::function<void()> handler) { SessionEndHandler() = std::move(handler); }
+
+void HandleSessionEnd() noexcept {
+    // Taken out first: the handler may pump messages, and the session ends only once.
+    std::function<void()> handler = std::move(SessionEndHandler());
+    SessionEndHandler() = nullptr;
+    try {
+        if (handler) handler();
+    } catch (...) {
     }
 }
 

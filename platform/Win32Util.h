@@ -17,6 +17,8 @@ const std::wstring& ApplicationTitle();
 // Lets the pending messages of this thread run, as a busy step does between its parts.
 void ProcessMessages();
 // The same with a look at every message first: a filter that returns true has dealt with it.
+// The filter runs under the same guard as a window procedure: an error it raises goes to the
+// application's handler and the message is dropped.
 // False when the program is quitting (the quit message stays posted for the outer loops).
 bool ProcessMessages(const std::function<bool(MSG&)>& filter);
 // Sleeps until input, a timer or another message arrives, at most `milliseconds`.
@@ -40,6 +42,12 @@ int ShowMessage(HWND owner, const std::wstring& text, const std::wstring& captio
 void SetApplicationExceptionHandler(std::function<void()> handler);
 // Called inside a catch block.
 void HandleApplicationException() noexcept;
+
+// Receives the end of the Windows session (WM_ENDSESSION with its "ending" flag), from whichever
+// window of the program Windows tells first, once. Windows ends the process soon after.
+void SetSessionEndHandler(std::function<void()> handler);
+// Called by the window procedure; errors of the handler are dropped.
+void HandleSessionEnd() noexcept;
 
 // Full path of this executable.
 std::wstring ModulePath();

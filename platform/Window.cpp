@@ -54,6 +54,8 @@ LRESULT CALLBACK TWindow::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPA
     }
     if (self == nullptr) return DefWindowProcW(hwnd, message, wParam, lParam);
 
+    // Whichever window of ours hears first that the session ends lets the program keep what it must.
+    if (message == WM_ENDSESSION && wParam) HandleSessionEnd();
     LRESULT result = 0;
     try {
         result = self->HandleMessage(message, wParam, lParam);

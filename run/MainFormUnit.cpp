@@ -5,7 +5,6 @@
 #include <windowsx.h>
 
 #include <algorithm>
-#include <stdexcept>
 
 #include "answers/AnswersFormUnit.h"
 #include "answers/AnswersPopupFormUnit.h"
@@ -36,12 +35,6 @@ enum : int { kIdSkip = 101, kIdInterrupt = 102 };
 constexpr int kQuestionBorder = 10;
 constexpr int kQuestionInset = 12;
 constexpr COLORREF kNavy = RGB(0, 0, 128);
-
-// The run's own steps met something they cannot go on with (a damaged archive entry).
-class ERunStepFailed : public std::runtime_error {
-public:
-    ERunStepFailed() : std::runtime_error("run step failed") {}
-};
 
 std::string LocalTimeText() {
     wchar_t buffer[80];
@@ -97,6 +90,7 @@ TfMain::TfMain(const TPayloadInfo& settings)
 
 TfMain::~TfMain() {
     SetApplicationExceptionHandler(nullptr);
+    SetSessionEndHandler(nullptr);
     tmrAnimation.SetEnabled(false);
     tmrLimit.SetEnabled(false);
     tmrGlobalTime.SetEnabled(false);
@@ -144,6 +138,7 @@ bool TfMain::Create() {
         MessageBoxW(nullptr, Wide(text).c_str(), Wide(caption).c_str(), MB_OK | MB_ICONERROR);
     };
     SetApplicationExceptionHandler([this] { StopMedia(); });
+    SetSessionEndHandler([this] { EndSession(); });
 
     RegisterWindowClass(kMainClass, 0, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
     if (!CreateHandle(WS_EX_CONTROLPARENT, kMainClass, kMainCaption, WS_POPUP | WS_CLIPCHILDREN, 0, 0,
@@ -311,7 +306,10 @@ bool TfMain::RunTestSteps(const TPath& archiveFile) {
     SyncSkipButton();
     Score.ResetScore(settings_.MaxScore);
     FillInfo();
+    // From here on the run has a record to leave, also when the session ends in the middle of it.
+    runInProgress_ = true;
     tmrGlobalTime.Tag = 0;
+    testTimeExpired_ = false;
     if (LimitSeconds < 1) {
         WholeTestLimitActive = false;
     } else {
@@ -347,11 +345,16 @@ bool TfMain::RunTestSteps(const TPath& archiveFile) {
         }
     }
 
+    // The run's countdown ends with the run: left running it could end the next one.
+    if (WholeTestLimitActive) SetTimeLimit(0);
+    testTimeExpired_ = false;
     HideWait();
     SlideInfoOut();
     Test->ExtractAttachments = false;
     Result->SetMark(Score.Mark());
     Result->SetTestTime(tmrGlobalTime.Tag);
+    Result->RecordPending = true;
+    runInProgress_ = false;
     return true;
 }
 
@@ -361,6 +364,8 @@ void TfMain::AbandonRun() {
     slideWindow_ = nullptr;
     if (!WholeTestLimitActive || tmrLimit.Tag > 0) SetTimeLimit(-1);
     WholeTestLimitActive = false;
+    testTimeExpired_ = false;
+    runInProgress_ = false;
     StopMediaAndForget();
     HideWait();
     gbxInfo.Hide();
@@ -429,18 +434,22 @@ TQuestionOutcome TfMain::AskQuestion(int32_t index) {
     SetWindowText1251(lbQuestionsCount, QuestionsCountText(AnsweredCount() + 1, QuestionsPerTest));
     Question = TTestQuestion();
     Test->LoadQuestion(index, Question);
-    // A damaged entry would show as an empty question and be judged as one: the run cannot
-    // go on honestly.
-    if (Test->QuestionDamaged) throw ERunStepFailed();
     Score.SetCurrentPriority(Question.Priority);
     Log.LogQuestion(Question);
+    // A question that cannot be read is shown as far as it was read (an empty one with no
+    // priority, which does not count); the run goes on and the log tells the teacher.
+    if (Test->LastError != kZipTestOk || Test->QuestionDamaged) {
+        const auto& files = Test->QuestionFiles;
+        Log.LogQuestionUnreadable(index >= 0 && index < static_cast<int32_t>(files.size()) ? files[index] : "");
+    }
     ShowQuestionText(Question.Text);
     if (Question.AttachKind != akNone) ShowQuestionAttach(Question.AttachKind, Question.AttachPath, Question.Attach);
     Answers->LoadAnswers(Question.Answers, !KeepAnswerOrder, Question.AnswerMode);
     HideWait();
 
-    // A whole-test limit that ran out between two questions ends the run here.
-    if (!(WholeTestLimitActive && Outcome == qoTestTimeOut)) Outcome = qoNone;
+    // This run's whole-test limit that ran out between two questions ends the run here; any other
+    // outcome set before the question is on screen belongs to no question.
+    Outcome = WholeTestLimitActive && testTimeExpired_ ? qoTestTimeOut : qoNone;
     SlideQuestionIn();
     if (!WholeTestLimitActive) {
         SetTimeLimit(QuestionTimeLimit(LimitSeconds, NoLimitForInput, Question.AnswerMode, Question.TimeLimit));
@@ -611,7 +620,9 @@ void TfMain::tmrLimitTimer() {
     if (tmrLimit.Tag < 0) return;
     const bool expired = CountdownTick(tmrLimit.Tag);
     SendMessageW(prbTimeLimit, PBM_SETPOS, static_cast<WPARAM>(prbMax_ - tmrLimit.Tag), 0);
-    if (expired) Outcome = WholeTestLimitActive ? qoTestTimeOut : qoQuestionTimeOut;
+    if (!expired) return;
+    if (WholeTestLimitActive) testTimeExpired_ = true;
+    Outcome = WholeTestLimitActive ? qoTestTimeOut : qoQuestionTimeOut;
 }
 
 void TfMain::tmrGlobalTimeTimer() { ++tmrGlobalTime.Tag; }
@@ -805,9 +816,19 @@ void TfMain::WaitUntil(const std::function<bool()>& done) {
 }
 
 void TfMain::EndSession() {
-    // Windows is shutting down and will not wait for the run to end: take the temporary
-    // files away now, then go.
+    // Windows is shutting down or logging off and will not wait for the run to end. The run's
+    // record is written now: a finished run's as it stands, a run still going as interrupted,
+    // with its time and mark so far. Then the temporary files go, and so does the program.
     StopMedia();
+    if (Result) {
+        if (runInProgress_) {
+            Result->SetInterrupted(true);
+            Result->SetMark(Score.Mark());
+            Result->SetTestTime(tmrGlobalTime.Tag);
+            Result->RecordPending = true;
+        }
+        Result->RecordNow();
+    }
     if (Test) {
         Test->OnBeforeRemoveFolder = nullptr;
         Test.reset();
@@ -823,9 +844,6 @@ LRESULT TfMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     case WM_QUERYENDSESSION:
         return TRUE;
-    case WM_ENDSESSION:
-        if (wParam) EndSession();
-        return 0;
     case WM_TIMER:
         OnTimer(wParam);
         return 0;

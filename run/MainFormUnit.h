@@ -189,6 +189,10 @@ private:
     HFONT font_ = nullptr, questionFont_ = nullptr, waitFont_ = nullptr;
     HBRUSH faceBrush_ = nullptr;
     bool quitting_ = false;
+    // A run has started (its person and test are on the result window) and not yet ended.
+    bool runInProgress_ = false;
+    // This run's whole-test limit has run out.
+    bool testTimeExpired_ = false;
     int32_t prbMax_ = 100;
 };
 

@@ -42,6 +42,10 @@ void TTestLog::LogAnswer(std::string_view answerText, int32_t mark) {
     AddLogLine(Utf8ToCp1251("Предварительная оценка ") + std::to_string(mark));
 }
 
+void TTestLog::LogQuestionUnreadable(std::string_view fileName) {
+    AddLogLine(Utf8ToCp1251("Не удалось прочитать вопрос из файла \"") + std::string(fileName) + "\"");
+}
+
 void TTestLog::LogSkipped() {
     AddLogLine(Utf8ToCp1251("Вопрос пропущен пользователем"));
 }

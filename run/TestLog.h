@@ -29,6 +29,9 @@ public:
     void LogQuestionTimeOut();
     // "Ответ пользователя:" CR LF "----" CR LF <answer> CR LF "---", then "Предварительная оценка %d".
     void LogAnswer(std::string_view answerText, int32_t mark);
+    // "Не удалось прочитать вопрос из файла "%s"": the question's entry is damaged or missing, so
+    // what is on screen is what could be read of it.
+    void LogQuestionUnreadable(std::string_view fileName);
     // "Вопрос пропущен пользователем"
     void LogSkipped();
     // "Тест прерван пользователем"

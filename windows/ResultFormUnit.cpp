@@ -8,6 +8,7 @@
 
 const wchar_t kResultCaption[] = L"Результат тестирования";
 const wchar_t kResultsErrorCaption[] = L"Ошибка!";
+const wchar_t kResultsElsewhereCaption[] = L"Файл результатов";
 
 namespace {
 
@@ -206,13 +207,26 @@ bool TfResult::IsInterruptedShown() const {
     return (GetWindowLongW(lbTestInterrupted, GWL_STYLE) & WS_VISIBLE) != 0;
 }
 
+std::wstring RecordElsewhereMessage(const TRecordWrite& write) {
+    return Wide(write.Primary.Message) + L"\r\n\r\nРезультат записан в файл \"" + write.WrittenTo.wstring() +
+           L"\".\r\nСообщите об этом тому, кто проводит тестирование.";
+}
+
+std::wstring RecordNotWrittenMessage(const TRecordWrite& write, const std::string& record) {
+    std::wstring text = Wide(write.Primary.Message) + L"\r\n";
+    if (write.FallbackTried) text += Wide(write.Fallback.Message) + L"\r\n";
+    return text + L"\r\nРезультат не записан. Перепишите его, чтобы он не пропал:\r\n\r\n" + Wide(record) +
+           L"«Повторить» — попытаться записать его снова, «Отмена» — результат будет потерян.";
+}
+
 bool TfResult::ShowAndRecord() {
+    RecordPending = true;
     const bool again = ShowModal(owner_) == IDOK;
     AppendRecord();
     return again;
 }
 
-void TfResult::AppendRecord() {
+std::string TfResult::RecordBytes() const {
     TResultsRecord record;
     record.TestName = Caption(lbTestName);
     record.FIO = Caption(lbFIO);
@@ -220,18 +234,45 @@ void TfResult::AppendRecord() {
     record.OtherInfo = Caption(lbOtherInfo);
     record.TestSeconds = testSeconds_;
     record.Mark = mark_;
-    const std::string bytes = FormatResultsRecord(record);
+    return FormatResultsRecord(record);
+}
+
+TRecordWrite TfResult::WriteRecord(const std::string& bytes, const TRetryPolicy& retry) const {
     const TPath path = ResultsPath.empty() ? ResultsFilePath(TPath(ModulePath()).parent_path()) : ResultsPath;
-    // The person has seen the result already; the file is the only lasting copy, so it is worth a retry
-    // (a folder made writable, a disk with room again) rather than ending the program.
+    return WriteResultsRecord(path, FallbackFolder.empty() ? GetDocumentsFolder() : FallbackFolder, bytes, retry);
+}
+
+void TfResult::AppendRecord() {
+    const std::string bytes = RecordBytes();
+    // The person has seen the result already and the file is the only lasting copy: a record that
+    // no folder takes is worth a retry (a folder made writable, a disk with room again), and is
+    // given up only when the person says so, having it on screen to copy down.
     for (;;) {
-        const TAppendResult result = AppendResultsRecord(path, bytes);
-        if (result.Ok) return;
-        if (ShowMessage(owner_, Wide(result.Message), kResultsErrorCaption, MB_RETRYCANCEL | MB_ICONERROR) !=
-            IDRETRY) {
+        const TRecordWrite write = WriteRecord(bytes, TRetryPolicy());
+        if (write.Ok) {
+            RecordPending = false;
+            if (write.InFallback) {
+                ShowMessage(owner_, RecordElsewhereMessage(write), kResultsElsewhereCaption, MB_OK | MB_ICONWARNING);
+            }
+            return;
+        }
+        if (ShowMessage(owner_, RecordNotWrittenMessage(write, bytes), kResultsErrorCaption,
+                        MB_RETRYCANCEL | MB_ICONERROR) != IDRETRY) {
+            RecordPending = false;
             return;
         }
     }
+}
+
+bool TfResult::RecordNow() {
+    if (!RecordPending) return true;
+    // Windows gives a program only a few seconds to end; a file another player holds is waited for
+    // briefly before the record goes to the fallback folder.
+    TRetryPolicy retry;
+    retry.TotalMilliseconds = 2000;
+    const bool ok = WriteRecord(RecordBytes(), retry).Ok;
+    if (ok) RecordPending = false;
+    return ok;
 }
 
 void TfResult::lbLogClick() {

@@ -34,9 +34,18 @@ public:
     std::function<std::string()> LogText;
     // Where the record goes; empty = "Results.txt" in the folder of the running executable.
     TPath ResultsPath;
+    // Where it goes when that file cannot be written (a read-only share, a CD); empty = the
+    // person's Documents folder.
+    TPath FallbackFolder;
+    // The record of the run on show is still to be written: set when a run ends, cleared once the
+    // record is in a file or the person has chosen to give it up.
+    bool RecordPending = false;
 
     // Modal; then appends the record; true only when "Тестировать снова" (or Enter) closed it.
     bool ShowAndRecord();
+    // Writes a pending record at once, asking nothing: the session is ending and nobody is left to
+    // answer. True when the record is in a file (or there was none to write).
+    bool RecordNow();
 
     // cp1251 captions as they stand now.
     std::string Caption(HWND label) const;
@@ -71,6 +80,8 @@ private:
     void LayoutLoginRows();
     void lbLogClick();
     void AppendRecord();
+    std::string RecordBytes() const;
+    TRecordWrite WriteRecord(const std::string& bytes, const TRetryPolicy& retry) const;
     void PaintLogo(HDC dc, const RECT& rc);
 
     HWND owner_ = nullptr;
@@ -85,6 +96,13 @@ private:
 
 extern const wchar_t kResultCaption[];       // "Результат тестирования"
 extern const wchar_t kResultsErrorCaption[];  // "Ошибка!"
+extern const wchar_t kResultsElsewhereCaption[];  // "Файл результатов"
+
+// The box that says where a record went when the program's folder could not take it.
+std::wstring RecordElsewhereMessage(const TRecordWrite& write);
+// The box that offers to try again when no file could take the record: the reasons, the whole
+// record to be copied down, and what Cancel means.
+std::wstring RecordNotWrittenMessage(const TRecordWrite& write, const std::string& record);
 
 // The reason of the Windows call that has just failed (GetLastError), as the results file reports it.
 TSystemError ReadLastSystemError();

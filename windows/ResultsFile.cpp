@@ -1,7 +1,11 @@
 #include "windows/ResultsFile.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <random>
+#include <thread>
 
 #include "model/Codepage.h"
 #include "model/TextUtils.h"
@@ -79,13 +83,46 @@ TPath ResultsFilePath(const TPath& exeFolder) { return exeFolder / "Results.txt"
 
 void SetSystemErrorReader(TSystemErrorReader reader) { gErrorReader = reader != nullptr ? reader : &ReadErrno; }
 
-TAppendResult AppendResultsRecord(const TPath& path, const std::string& bytes) {
+namespace {
+
+TBinaryFile::TExclusiveOpen OpenWithRetries(TBinaryFile& file, const TPath& path, const TRetryPolicy& retry,
+                                            TSystemError& error) {
+    using TClock = std::chrono::steady_clock;
+    static std::minstd_rand jitter(std::random_device{}());
+    const TClock::time_point deadline = TClock::now() + std::chrono::milliseconds(retry.TotalMilliseconds);
+    int32_t pause = std::max<int32_t>(1, retry.FirstPauseMilliseconds);
+    for (;;) {
+        const TBinaryFile::TExclusiveOpen opened = file.OpenExclusive(path);
+        if (opened == TBinaryFile::TExclusiveOpen::Opened) return opened;
+        error = gErrorReader();
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - TClock::now()).count();
+        if (opened == TBinaryFile::TExclusiveOpen::Failed || left <= 0) return opened;
+        // Between half and one and a half of the pause, never past the deadline.
+        const int32_t drawn = pause / 2 + static_cast<int32_t>(jitter() % static_cast<uint32_t>(pause + 1));
+        const int32_t wait = static_cast<int32_t>(std::min<long long>(std::max(drawn, 1), left));
+        if (retry.Pause) {
+            retry.Pause(wait);
+        } else {
+            std::this_thread::sleep_for(std::chrono::milliseconds(wait));
+        }
+        pause = std::min(pause * 2, std::max(retry.LongestPauseMilliseconds, retry.FirstPauseMilliseconds));
+    }
+}
+
+}  // namespace
+
+TAppendResult AppendResultsRecord(const TPath& path, const std::string& bytes, const TRetryPolicy& retry) {
     TBinaryFile file;
-    // Open first and create only when that fails for want of a file: Create truncates.
-    if (!file.OpenReadWrite(path)) {
-        TSystemError openError = gErrorReader();
-        if (PathExists(path)) return Failure(path, "Не удается открыть файл результатов", openError);
-        if (!file.Create(path)) return Failure(path, "Не удается создать файл результатов", gErrorReader());
+    TSystemError openError;
+    switch (OpenWithRetries(file, path, retry, openError)) {
+    case TBinaryFile::TExclusiveOpen::Opened:
+        break;
+    case TBinaryFile::TExclusiveOpen::Busy:
+        return Failure(path, "Файл результатов занят другой программой", openError);
+    case TBinaryFile::TExclusiveOpen::Failed:
+        return Failure(path, PathExists(path) ? "Не удается открыть файл результатов" : "Не удается создать файл результатов",
+                       openError);
     }
     uint64_t size = 0;
     if (!file.Size(size)) return Failure(path, "Не удается дописать файл результатов", gErrorReader());
@@ -102,4 +139,27 @@ TAppendResult AppendResultsRecord(const TPath& path, const std::string& bytes) {
         return Failure(path, "Не удается записать результаты в файл", writeError);
     }
     return TAppendResult();
+}
+
+TRecordWrite WriteResultsRecord(const TPath& primary, const TPath& fallbackFolder, const std::string& bytes,
+                                const TRetryPolicy& retry) {
+    TRecordWrite write;
+    write.Primary = AppendResultsRecord(primary, bytes, retry);
+    if (write.Primary.Ok) {
+        write.Ok = true;
+        write.WrittenTo = primary;
+        return write;
+    }
+    if (fallbackFolder.empty()) return write;
+    const TPath fallback = ResultsFilePath(fallbackFolder);
+    // The same file by another name is no second chance.
+    if (fallback.lexically_normal() == primary.lexically_normal()) return write;
+    write.FallbackTried = true;
+    write.Fallback = AppendResultsRecord(fallback, bytes, retry);
+    if (write.Fallback.Ok) {
+        write.Ok = true;
+        write.InFallback = true;
+        write.WrittenTo = fallback;
+    }
+    return write;
 }

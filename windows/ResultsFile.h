@@ -3,6 +3,7 @@
 // cp1251, CR LF, always appended.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "platform/FileSystem.h"
@@ -46,8 +47,34 @@ struct TAppendResult {
     std::string Message;  // cp1251, ready for a message box offering Retry / Cancel
 };
 
-// Creates the file if there is none, otherwise writes after its last byte. A trailing end-of-file mark
-// (Ctrl-Z bytes up to the end, found in the last 128 bytes) is replaced by the record; all other content
-// is never changed. After a failed write the file is put back as it was so that a retry does not leave
-// half a record behind.
-TAppendResult AppendResultsRecord(const TPath& path, const std::string& bytes);
+// How long a results file that another player is writing is waited for before the append gives
+// up on it. The pauses between attempts double from the first to the longest, each drawn a little
+// shorter or longer at random, so that players finishing in the same instant do not keep meeting.
+struct TRetryPolicy {
+    int32_t TotalMilliseconds = 10000;
+    int32_t FirstPauseMilliseconds = 10;
+    int32_t LongestPauseMilliseconds = 400;
+    // Waits between two attempts; the default sleeps.
+    std::function<void(int32_t milliseconds)> Pause;
+};
+
+// Creates the file if there is none, otherwise writes after its last byte, as one step against
+// other writers: the file is held exclusively from the look at its end to the last byte written,
+// and a file held by another writer is tried again (see TRetryPolicy). A trailing end-of-file mark
+// (Ctrl-Z bytes up to the end, found in the last 128 bytes) is replaced by the record; all other
+// content is never changed. After a failed write the file is put back as it was so that a retry
+// does not leave half a record behind.
+TAppendResult AppendResultsRecord(const TPath& path, const std::string& bytes, const TRetryPolicy& retry = {});
+
+// Where a record went: the results file beside the program, or, when that cannot be written, the
+// file of the same name in the fallback folder (the person's documents).
+struct TRecordWrite {
+    bool Ok = false;
+    bool InFallback = false;
+    TPath WrittenTo;
+    TAppendResult Primary;
+    TAppendResult Fallback;  // tried only when the primary file failed and a fallback folder is known
+    bool FallbackTried = false;
+};
+TRecordWrite WriteResultsRecord(const TPath& primary, const TPath& fallbackFolder, const std::string& bytes,
+                                const TRetryPolicy& retry = {});

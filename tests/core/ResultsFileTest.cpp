@@ -8,9 +8,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "model/Codepage.h"
 #include "tests/core/TempDir.h"
@@ -230,6 +233,97 @@ TEST_F(AppendResultsRecordTest, HalfWrittenRecordIsTakenBack) {
         EXPECT_FALSE(result.Ok);
         EXPECT_EQ(result.ErrorCode, EFBIG);
         EXPECT_EQ(ReadFileBytes(path_), before);
+    }
+}
+
+// Another player holds the file: the append waits with growing pauses and writes once it is free;
+// a file that stays held is given up after the policy's time, with a reason, never half-written.
+TEST_F(AppendResultsRecordTest, AFileHeldByAnotherWriterIsWaitedFor) {
+    WriteFileBytes(path_, "old\r\n");
+    struct Case {
+        const char* name;
+        int releaseAfterPauses;  // -1: never
+        bool ok;
+    };
+    const Case cases[] = {{"freed after three pauses", 3, true}, {"held throughout", -1, false}};
+    for (const Case& c : cases) {
+        TBinaryFile other;
+        ASSERT_EQ(other.OpenExclusive(path_), TBinaryFile::TExclusiveOpen::Opened) << c.name;
+        std::vector<int32_t> pauses;
+        TRetryPolicy retry;
+        retry.TotalMilliseconds = 300;
+        retry.FirstPauseMilliseconds = 8;
+        retry.LongestPauseMilliseconds = 40;
+        retry.Pause = [&](int32_t ms) {
+            pauses.push_back(ms);
+            if (static_cast<int>(pauses.size()) == c.releaseAfterPauses) other.Close();
+            std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+        };
+        const TAppendResult result = AppendResultsRecord(path_, record_, retry);
+        EXPECT_EQ(result.Ok, c.ok) << c.name << ": " << result.Message;
+        if (c.ok) {
+            EXPECT_EQ(pauses.size(), 3u) << c.name;
+        } else {
+            EXPECT_NE(result.Message.find(Utf8ToCp1251("занят")), std::string::npos) << result.Message;
+            EXPECT_EQ(result.ErrorCode, EWOULDBLOCK);
+            int32_t total = 0;
+            for (int32_t ms : pauses) total += ms;
+            EXPECT_LE(total, 300) << "no pause runs past the time given";
+            EXPECT_GE(pauses.size(), 5u) << "short pauses first";
+            for (int32_t ms : pauses) EXPECT_LE(ms, 60) << "the longest pause is bounded (with its jitter)";
+        }
+    }
+    EXPECT_EQ(ReadFileBytes(path_), "old\r\n" + record_) << "written once, by the attempt that got the file";
+}
+
+// Opening never truncates, and the file is created by whoever comes first.
+TEST_F(AppendResultsRecordTest, OpeningExclusivelyCreatesButNeverTruncates) {
+    TBinaryFile file;
+    ASSERT_EQ(file.OpenExclusive(path_), TBinaryFile::TExclusiveOpen::Opened);
+    ASSERT_TRUE(file.Write("abc", 3));
+    file.Close();
+    ASSERT_EQ(file.OpenExclusive(path_), TBinaryFile::TExclusiveOpen::Opened);
+    TBinaryFile second;
+    EXPECT_EQ(second.OpenExclusive(path_), TBinaryFile::TExclusiveOpen::Busy);
+    file.Close();
+    EXPECT_EQ(second.OpenExclusive(path_), TBinaryFile::TExclusiveOpen::Opened);
+    second.Close();
+    EXPECT_EQ(ReadFileBytes(path_), "abc");
+    EXPECT_EQ(file.OpenExclusive(dir_ / "missing" / "x"), TBinaryFile::TExclusiveOpen::Failed);
+}
+
+TEST_F(AppendResultsRecordTest, ARecordTheProgramsFolderCannotTakeGoesToTheFallbackFolder) {
+    std::filesystem::create_directory(dir_ / "documents");
+    const TPath unwritable = dir_ / "missing" / "Results.txt";
+    struct Case {
+        const char* name;
+        TPath primary;
+        TPath fallbackFolder;
+        bool ok, inFallback, fallbackTried;
+        TPath writtenTo;
+    };
+    const Case cases[] = {
+        {"the program's folder takes it", path_, dir_ / "documents", true, false, false, path_},
+        {"the fallback takes it", unwritable, dir_ / "documents", true, true, true, dir_ / "documents" / "Results.txt"},
+        {"neither", unwritable, dir_ / "gone", false, false, true, TPath()},
+        {"no fallback known", unwritable, TPath(), false, false, false, TPath()},
+        {"the fallback is the same file", dir_ / "missing" / "." / "Results.txt", dir_ / "missing", false, false, false,
+         TPath()},
+    };
+    for (const Case& c : cases) {
+        std::filesystem::remove(path_);
+        std::filesystem::remove(dir_ / "documents" / "Results.txt");
+        const TRecordWrite write = WriteResultsRecord(c.primary, c.fallbackFolder, record_);
+        EXPECT_EQ(write.Ok, c.ok) << c.name;
+        EXPECT_EQ(write.InFallback, c.inFallback) << c.name;
+        EXPECT_EQ(write.FallbackTried, c.fallbackTried) << c.name;
+        EXPECT_EQ(write.WrittenTo, c.writtenTo) << c.name;
+        if (c.ok) {
+            EXPECT_EQ(ReadFileBytes(c.writtenTo), record_) << c.name;
+        } else {
+            EXPECT_FALSE(write.Primary.Message.empty()) << c.name;
+            EXPECT_FALSE(write.Fallback.Ok && c.fallbackTried) << c.name;
+        }
     }
 }
 

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <stdexcept>
 #include <thread>
 #include <vector>
 
@@ -9,6 +10,7 @@
 #include "model/Codepage.h"
 #include "run/MainFormUnit.h"
 #include "tests/win/WinTestUtil.h"
+#include "tools/MediaFixtures.h"
 
 namespace {
 
@@ -173,3 +175,34 @@ TEST(MainForm, ReportsAnUnknownCompressionMethod) {
     EXPECT_EQ(seen[0].text, L"Unknown Compression Method");
     EXPECT_EQ(seen[1].caption, L"Ошибка!");
 }
+
+// The stage looks at keys and the wheel before its controls, in the message loop rather than in a
+// window procedure; an error there is dropped as one raised in a window procedure is: the media
+// player is closed, that message goes no further, and the loop goes on with the next.
+TEST(MainForm, AnErrorInTheKeyOrWheelHandlingIsDroppedAndClosesTheMediaPlayer) {
+    TScratchFolder folder;
+    const TPath wav = folder / L"tone.wav";
+    ASSERT_TRUE(WriteWholeFile(wav, MakeWav(16000)));
+    TPayloadInfo settings;
+    TfMain main(settings);
+    ASSERT_TRUE(main.Create());
+    for (UINT message : {UINT(WM_KEYDOWN), UINT(WM_MOUSEWHEEL)}) {
+        main.PlayMedia(wav, nullptr, nullptr, nullptr, 0);
+        ASSERT_TRUE(main.Media.Playing());
+        // The player's own news of the start first: its handler runs a loop of its own.
+        ProcessMessages();
+        constexpr UINT kNext = WM_APP + 7;
+        PostMessageW(main.Handle(), message, 0, 0);
+        PostMessageW(main.Handle(), kNext, 0, 0);
+        int next = 0;
+        const bool alive = ProcessMessages([&](MSG& msg) {
+            if (msg.message == message) throw std::runtime_error("raised while handling the key");
+            if (msg.message == kNext) ++next;
+            return false;
+        });
+        EXPECT_TRUE(alive) << message;
+        EXPECT_EQ(next, 1) << "the loop went on: " << message;
+        EXPECT_FALSE(main.Media.Playing()) << "the media player was closed: " << message;
+    }
+}
+

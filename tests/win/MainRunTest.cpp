@@ -362,7 +362,10 @@ TEST(MainRun, NoQuestionsStillGivesAResult) {
     EXPECT_FALSE(IsWindowVisible(main.gbxInfo.Handle())) << "the information box slid out again";
 }
 
-TEST(MainRun, DamagedQuestionEndsTheRunLikeAnUnreadableTest) {
+// A question whose entry is damaged no longer ends the run: it is shown as far as it could be
+// read (empty, with OK to go on), the log says so, the run ends normally with its record, and
+// "LastQuest" moves on, so the next run in order does not meet it first again.
+TEST(MainRun, ADamagedQuestionIsShownEmptyLoggedAndTheRunGoesOn) {
     TTestSource source = TypedTest(2);
     source.SequentialOrder = true;
     TBuiltTest test(source);
@@ -378,46 +381,94 @@ TEST(MainRun, DamagedQuestionEndsTheRunLikeAnUnreadableTest) {
     TfMain main(test.Info);
     ASSERT_TRUE(main.Create());
     main.Result->ResultsPath = test.ResultsPath();
-    std::wstring error;
-    std::pair<std::wstring, std::wstring> fieldsAfter;
+    bool okEnabled = false;
+    std::wstring questionShown = L"?";
+    bool box = true;
     TPerson person(main, [&](TPerson& p) {
         p.Register(L"Кто-то", L"1");
-        error = p.AnswerBox(L"Ошибка!");
-        fieldsAfter = p.LoginFields();
-        p.CancelLogin();
+        if (!p.WaitQuestion(1)) return;
+        okEnabled = IsWindowEnabled(main.Answers->btnOk) != FALSE;
+        questionShown = WindowText(main.lbQuestion);
+        p.Answer();
+        if (!p.WaitQuestion(2)) return;
+        p.TypeAnswer(L"да");
+        box = FindTopWindow(GetCurrentProcessId(), L"#32770") != nullptr;
+        p.CloseResult(false);
     });
     main.RunTestLoop();
     person.Join();
-    EXPECT_EQ(error.rfind(L"Не удается прочитать тест \"", 0), 0u) << WideToCp1251(error);
-    EXPECT_EQ(fieldsAfter, std::make_pair(std::wstring(L"Кто-то"), std::wstring(L"1"))) << "the fields stay as typed";
-    EXPECT_EQ(ReadWholeFile(test.ResultsPath()), "<missing>") << "no result for a run that could not take place";
-    EXPECT_FALSE(IsWindowVisible(main.gbxInfo.Handle()));
-    EXPECT_FALSE(IsWindowVisible(main.pnlQuestion.Handle()));
+    EXPECT_TRUE(okEnabled) << "an empty question can be answered";
+    EXPECT_EQ(questionShown, L"");
+    EXPECT_FALSE(box) << "no error box";
+    const std::string log = main.LogText();
+    EXPECT_EQ(Count(log, Cp("Не удалось прочитать вопрос из файла \"Q0002.QST\"")), 1u) << log;
+    EXPECT_EQ(AskedQuestions(log), (std::vector<std::string>{"", "Q0"}));
+    EXPECT_EQ(person.markText, L"5 баллов") << "the empty question has no priority and does not count";
+    EXPECT_NE(ReadWholeFile(test.ResultsPath()).find(Cp("Результирующая оценка: - 5 баллов\r\n")), std::string::npos)
+        << "the run is recorded";
+    EXPECT_EQ(main.Test->ReadLastQuest(), 0) << "the order moved past the damaged question";
 }
 
-TEST(MainRun, TestTimeOutBetweenQuestionsEndsTheNextWait) {
-    TTestSource source = TypedTest(2);
+// Only the run's own whole-test limit running out between two questions ends the next wait; an
+// outcome left over from before (another run's countdown, anything else) is not the question's.
+TEST(MainRun, OnlyThisRunsTestTimeOutEndsTheNextWait) {
+    TTestSource source = TypedTest(3);
     TBuiltTest test(source);
     TfMain main(test.Info);
     ASSERT_TRUE(main.Create());
     ASSERT_TRUE(main.Test->OpenTest(test.Info.ArchiveFile, test.Info.PasswordTail));
-    main.QuestionsPerTest = 2;
-
-    // Kept while the whole-test limit is active...
+    main.QuestionsPerTest = 3;
     main.WholeTestLimitActive = true;
-    main.Outcome = qoTestTimeOut;
-    EXPECT_EQ(main.AskQuestion(0), qoTestTimeOut);
 
-    // ...but any other left-over outcome is cleared: the question waits for its answer.
+    TPerson person(main, [&](TPerson& p) {
+        for (uint32_t n = 1; n <= 2; ++n) {
+            if (!p.WaitQuestion(n)) return;
+            Sleep(50);
+            EXPECT_EQ(p.Outcome(), qoNone) << "question " << n << " waits for its answer";
+            p.Answer();
+        }
+    });
+    // A time-out that no countdown of this run gave, and any other left-over outcome: cleared.
+    main.Outcome = qoTestTimeOut;
+    EXPECT_EQ(main.AskQuestion(0), qoAnswered);
     main.WholeTestLimitActive = false;
     main.Outcome = qoAnswered;
-    TPerson person(main, [&](TPerson& p) {
-        p.WaitQuestion(2);
-        Sleep(50);
-        EXPECT_EQ(p.Outcome(), qoNone);
-        p.Answer();
-    });
     EXPECT_EQ(main.AskQuestion(1), qoAnswered);
+    person.Join();
+
+    // The run's own limit ran out while no question was on screen: the next one ends at once.
+    main.WholeTestLimitActive = true;
+    main.SetTimeLimit(1);
+    main.tmrLimitTimer();
+    ASSERT_EQ(main.Outcome, qoTestTimeOut);
+    EXPECT_EQ(main.AskQuestion(2), qoTestTimeOut);
+}
+
+// A whole-test countdown ends with its run: it cannot run out while the next person registers or
+// while the next run opens.
+TEST(MainRun, TheWholeTestCountdownEndsWithItsRun) {
+    TTestSource source = TypedTest(1);
+    source.LimitSeconds = 60;
+    source.LimitWholeTest = true;
+    TBuiltTest test(source);
+    TfMain main(test.Info);
+    ASSERT_TRUE(main.Create());
+    main.Result->ResultsPath = test.ResultsPath();
+    int32_t tagDuringRun = 0;
+    TPerson person(main, [&](TPerson& p) {
+        p.Register(L"Кто-то", L"1");
+        if (!p.WaitQuestion(1)) return;
+        tagDuringRun = main.tmrLimit.Tag;
+        p.TypeAnswer(L"да");
+        // Long enough for a tick of the timer while the result window is open.
+        p.WaitTop(L"TfResult");
+        Sleep(1300);
+        p.CloseResult(false);
+    });
+    main.RunTestLoop();
+    person.Join();
+    EXPECT_GT(tagDuringRun, 50) << "armed for the run";
+    EXPECT_EQ(main.tmrLimit.Tag, -1) << "disarmed when the run ended, and inert since";
 }
 
 TEST(MainRun, SlidesTakeTheirTicksAndLandExactly) {

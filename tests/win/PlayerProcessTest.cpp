@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "app/Payload.h"
@@ -131,12 +132,14 @@ protected:
         return WaitExit();
     }
 
-    // A test archive that opens and asks nothing.
-    void MakeEmptyTest() {
+    // A test archive that opens and asks nothing (or asks `questions` times its one question,
+    // whose file is missing: an empty question that waits for OK).
+    void MakeEmptyTest(int32_t questions = 0) {
         TZipSignatures saved = ZipSignatures();
         SetZipSignatures(kTestArchiveSignatures);
         const TPath src = scratch / L"src";
-        ASSERT_TRUE(CreateFolder(src));
+        CreateFolder(src);
+        DeleteFileAt(scratch / L"test.zip");
         ASSERT_TRUE(WriteWholeFile(src / L"INDEX.SYS", "Q0001.QST\r\n"));
         ASSERT_TRUE(WriteWholeFile(src / L"INFO.SYS", "[MAIN]\r\nPackLevel=6\r\n"));
         TZipArchive zip;
@@ -148,7 +151,17 @@ protected:
         SetZipSignatures(saved);
         TPayloadInfo settings;
         settings.PasswordTail = "tail";
+        settings.ExtraFieldCaption = Utf8ToCp1251("Класс");
+        settings.QuestionsPerTest = questions;
         ASSERT_EQ(WritePayloadExe(PlayerExe(), scratch / L"test.zip", settings, exe), "");
+    }
+
+    // Windows ends the session as it does: asks every window, then tells it.
+    static void EndSession(HWND window) {
+        DWORD_PTR answer = 0;
+        SendMessageTimeoutW(window, WM_QUERYENDSESSION, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer);
+        EXPECT_EQ(answer, TRUE) << "the session may end";
+        SendMessageTimeoutW(window, WM_ENDSESSION, TRUE, 0, SMTO_ABORTIFHUNG, 10000, &answer);
     }
 };
 
@@ -261,3 +274,56 @@ TEST_F(PlayerProcessTest, EndOfTheSessionTakesTheTemporaryFilesAway) {
     EXPECT_EQ(WaitExit(), 0u);
     EXPECT_TRUE(FolderEntries(tmp).empty());
 }
+
+// The session ends while the result is on screen, or in the middle of a question: the run's
+// record is written before the program goes (a run still going as interrupted, with its time
+// and mark so far), whichever window Windows tells first, and the temporary files go too.
+TEST_F(PlayerProcessTest, EndOfTheSessionWritesTheRunsRecordFirst) {
+    struct Case {
+        const char* what;
+        int32_t questions;
+        const wchar_t* told;  // the window whose WM_ENDSESSION comes first
+    };
+    const Case cases[] = {
+        {"the result window open", 0, L"TfResult"},
+        {"a question waiting", 1, L"TfMain"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        DeleteFileAt(scratch / L"Results.txt");
+        MakeEmptyTest(c.questions);
+        Start();
+        Register();
+        if (c.questions > 0) {
+            // The answers window (a child of the stage) shows when the question is on screen; a
+            // second more gives the run some time to record.
+            HWND main = WaitForWindow(L"TfMain");
+            ASSERT_TRUE(WaitUntil(
+                [&] {
+                    HWND answers = FindWindowExW(main, nullptr, L"TfAnswers", nullptr);
+                    return answers != nullptr && IsWindowVisible(answers);
+                },
+                10000));
+            Sleep(1500);
+        }
+        HWND told = WaitForWindow(c.told);
+        ASSERT_NE(told, nullptr);
+        EndSession(told);
+        EXPECT_EQ(WaitExit(), 0u);
+        const std::string record = ReadWholeFile(scratch / L"Results.txt");
+        EXPECT_EQ(record.rfind(Utf8ToCp1251("Название теста: - "), 0), 0u) << record;
+        EXPECT_NE(record.find(Utf8ToCp1251("\r\nФИО тестируемого - Иванов\r\nКласс - 1\r\n")), std::string::npos)
+            << record;
+        EXPECT_NE(record.find(Utf8ToCp1251("Результирующая оценка: - 0 баллов\r\n\r\n")), std::string::npos) << record;
+        EXPECT_EQ(std::count(record.begin(), record.end(), '\n'), 6) << "one record";
+        if (c.questions > 0) {
+            EXPECT_EQ(record.find(Utf8ToCp1251("Время тестирования: - 0 сек")), std::string::npos)
+                << "the time so far: " << record;
+        }
+        EXPECT_TRUE(FolderEntries(tmp).empty());
+        CloseHandle(process.hProcess);
+        CloseHandle(process.hThread);
+        process = PROCESS_INFORMATION{};
+    }
+}
+

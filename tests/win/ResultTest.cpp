@@ -77,6 +77,8 @@ protected:
         ASSERT_NE(owner, nullptr);
         ASSERT_TRUE(result.Create(owner));
         result.ResultsPath = path;
+        // No second folder unless a test makes one: a record that the first cannot take is lost.
+        result.FallbackFolder = folder / L"no documents";
     }
     void TearDown() override {
         result.Destroy();
@@ -407,6 +409,12 @@ TEST_F(ResultWindowTest, UnwritableFileOffersRetryAndCancel) {
             EXPECT_NE(texts[i].find(c.path.wstring()), std::wstring::npos) << texts[i];
             const size_t reason = texts[i].find(L"\r\n");
             EXPECT_TRUE(reason != std::wstring::npos && reason + 2 < texts[i].size()) << "the system's reason";
+            EXPECT_NE(texts[i].find((folder / L"no documents" / L"Results.txt").wstring()), std::wstring::npos)
+                << "the second folder tried, too: " << WideToCp1251(texts[i]);
+            EXPECT_NE(texts[i].find(Cp1251ToWide(Record("21 балл", "1 мин 15 сек"))), std::wstring::npos)
+                << "the whole record, to be copied down: " << WideToCp1251(texts[i]);
+            EXPECT_NE(texts[i].find(L"«Отмена» — результат будет потерян"), std::wstring::npos)
+                << "what Cancel does: " << WideToCp1251(texts[i]);
             EXPECT_EQ(owners[i], owner) << "owned by the main window";
         }
         EXPECT_EQ(ReadWholeFile(c.path), Record("21 балл", "1 мин 15 сек")) << "written once";
@@ -430,6 +438,78 @@ TEST_F(ResultWindowTest, UnwritableFileOffersRetryAndCancel) {
         c.mend();
         DeleteFileAt(c.path);
     }
+}
+
+// The program's folder cannot be written (a read-only share): the record goes to the person's
+// documents, and a box says where.
+TEST_F(ResultWindowTest, ARecordTheFolderCannotTakeGoesToTheDocumentsAndTheBoxSaysWhere) {
+    Fill();
+    const TPath documents = folder / L"Мои документы";
+    ASSERT_TRUE(CreateFolder(documents));
+    result.ResultsPath = folder / L"missing" / L"Results.txt";
+    result.FallbackFolder = documents;
+    std::wstring text;
+    bool okOnly = false;
+    bool errorBox = false;
+    TScript person([&] {
+        PostKey(ResultWindow(), VK_RETURN);
+        HWND box = WaitForWindow(L"#32770", L"Файл результатов");
+        if (box == nullptr) return;
+        text = MessageBoxText(box);
+        okOnly = GetDlgItem(box, IDOK) != nullptr && GetDlgItem(box, IDCANCEL) == nullptr;
+        errorBox = ErrorBox(100) != nullptr;
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+        WaitGone(box);
+    });
+    EXPECT_TRUE(result.ShowAndRecord());
+    person.Join();
+    EXPECT_NE(text.find(L"Результат записан в файл \"" + (documents / L"Results.txt").wstring() + L"\""),
+              std::wstring::npos)
+        << WideToCp1251(text);
+    EXPECT_NE(text.find((folder / L"missing" / L"Results.txt").wstring()), std::wstring::npos)
+        << "and which file could not be written: " << WideToCp1251(text);
+    EXPECT_TRUE(okOnly);
+    EXPECT_FALSE(errorBox);
+    EXPECT_EQ(ReadWholeFile(documents / L"Results.txt"), Record("21 балл", "1 мин 15 сек"));
+    EXPECT_FALSE(result.RecordPending);
+}
+
+// Another player is writing the same file: the record waits its turn, nobody is asked anything.
+TEST_F(ResultWindowTest, AFileAnotherPlayerHoldsIsWaitedForWithoutAsking) {
+    Fill();
+    ASSERT_TRUE(WriteWholeFile(path, "old\r\n"));
+    TBinaryFile other;
+    ASSERT_EQ(other.OpenExclusive(path), TBinaryFile::TExclusiveOpen::Opened);
+    bool box = false;
+    TScript person([&] {
+        PostKey(ResultWindow(), VK_ESCAPE);
+        Sleep(800);
+        box = FindTopWindow(GetCurrentProcessId(), L"#32770", nullptr) != nullptr;
+        other.Close();
+    });
+    EXPECT_FALSE(result.ShowAndRecord());
+    person.Join();
+    EXPECT_FALSE(box) << "no box while the other player writes";
+    EXPECT_EQ(ReadWholeFile(path), "old\r\n" + Record("21 балл", "1 мин 15 сек"));
+}
+
+// The session ends: a pending record is written without a word, once; nothing pending writes nothing.
+TEST_F(ResultWindowTest, RecordNowWritesWhatIsPendingWithoutAsking) {
+    Fill();
+    EXPECT_TRUE(result.RecordNow());
+    EXPECT_EQ(ReadWholeFile(path), "<missing>") << "nothing pending";
+    result.RecordPending = true;
+    EXPECT_TRUE(result.RecordNow());
+    EXPECT_FALSE(result.RecordPending);
+    EXPECT_TRUE(result.RecordNow());
+    EXPECT_EQ(ReadWholeFile(path), Record("21 балл", "1 мин 15 сек")) << "written once";
+
+    // Neither folder can take it: it stays pending, and no box is shown.
+    result.ResultsPath = folder / L"missing" / L"Results.txt";
+    result.RecordPending = true;
+    EXPECT_FALSE(result.RecordNow());
+    EXPECT_TRUE(result.RecordPending);
+    EXPECT_EQ(FindTopWindow(GetCurrentProcessId(), L"#32770", nullptr), nullptr);
 }
 
 TEST(ReadLastSystemErrorTest, TheSystemsReasonInOneTrimmedPiece) {
