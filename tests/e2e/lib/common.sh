@@ -375,3 +375,36 @@ right_answer_hint_width() { # png wid
     eval "$(xdotool getwindowgeometry --shell "$2")"
     grey_text_width "$1" $((X + 11)) $((Y + HEIGHT - 32)) 291 16
 }
+
+# ---- Exam-day helpers: what a box says, the person's Documents, the results file ----
+
+# The texts of the shown window titled $1 and its controls, one per line (UTF-8, no CR), as a
+# screen reader reads them.
+window_texts() { # title
+    HOME="$E2E_AUDIO_HOME" "$WINE" "$TP_WINDOWTEXT" "$1" 2>/dev/null | tr -d '\r'
+}
+
+# The person's Documents folder, for the player, is the folder $1 until restore_documents.
+E2E_SHELL_FOLDERS='HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\User Shell Folders'
+set_documents() { # unix_dir
+    "$WINE" reg add "$E2E_SHELL_FOLDERS" /v Personal /t REG_EXPAND_SZ /d "Z:$(echo "$1" | tr / '\\')" /f \
+        >/dev/null 2>&1 || fail "cannot set the Documents folder"
+}
+restore_documents() {
+    "$WINE" reg add "$E2E_SHELL_FOLDERS" /v Personal /t REG_EXPAND_SZ /d '%USERPROFILE%\Documents' /f \
+        >/dev/null 2>&1 || true
+}
+
+# A results file with the seconds of its time lines turned into T, for comparing with records
+# written by hand.
+results_without_time() { # file
+    time_line=$(cp1251 'Время тестирования: - ')
+    sec=$(cp1251 'сек')
+    LC_ALL=C sed "s/^\\(${time_line}\\)[0-9][0-9]* ${sec}\\r\$/\\1T\\r/" "$1"
+}
+
+# A record as the player writes it, the time as T.
+record_bytes() { # test person caption second mark
+    cp1251 "Название теста: - $1\\r\\nФИО тестируемого - $2\\r\\n$3 - $4\\r\\n"
+    cp1251 "Время тестирования: - T\\r\\nРезультирующая оценка: - $5\\r\\n\\r\\n"
+}
