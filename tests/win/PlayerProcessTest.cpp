@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 #include <vector>
 
 #include "app/Payload.h"
@@ -275,23 +276,48 @@ TEST_F(PlayerProcessTest, EndOfTheSessionTakesTheTemporaryFilesAway) {
     EXPECT_TRUE(FolderEntries(tmp).empty());
 }
 
-// The session ends while the result is on screen, or in the middle of a question: the run's
-// record is written before the program goes (a run still going as interrupted, with its time
-// and mark so far), whichever window Windows tells first, and the temporary files go too.
+// The person's Documents folder for programs started from now on (a value of the same prefix's
+// registry, as Windows keeps it); restores the usual one when it goes.
+class TDocumentsFolder {
+public:
+    explicit TDocumentsFolder(const std::wstring& folder) { Set(folder); }
+    ~TDocumentsFolder() { Set(L"%USERPROFILE%\\Documents"); }
+
+private:
+    static void Set(const std::wstring& value) {
+        RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders",
+                        L"Personal", REG_EXPAND_SZ, value.c_str(),
+                        static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    }
+};
+
+// The session ends while the result is on screen, in the middle of a question, or while the box
+// offers to retry a record no folder took: the run's record is written before the program goes
+// (a run still going as interrupted, with its time and mark so far), whichever window Windows
+// tells first, and the temporary files go too.
 TEST_F(PlayerProcessTest, EndOfTheSessionWritesTheRunsRecordFirst) {
     struct Case {
         const char* what;
         int32_t questions;
         const wchar_t* told;  // the window whose WM_ENDSESSION comes first
+        bool retryBox;
     };
     const Case cases[] = {
-        {"the result window open", 0, L"TfResult"},
-        {"a question waiting", 1, L"TfMain"},
+        {"the result window open", 0, L"TfResult", false},
+        {"a question waiting", 1, L"TfMain", false},
+        {"the retry box open", 0, L"TfMain", true},
     };
+    const TPath inTheWay = scratch / L"Results.txt";
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        DeleteFileAt(scratch / L"Results.txt");
+        DeleteFileAt(inTheWay);
         MakeEmptyTest(c.questions);
+        std::unique_ptr<TDocumentsFolder> documents;
+        if (c.retryBox) {
+            // Neither the program's folder (a folder where the file should be) nor the Documents.
+            ASSERT_TRUE(CreateFolder(inTheWay));
+            documents = std::make_unique<TDocumentsFolder>((scratch / L"no documents").wstring());
+        }
         Start();
         Register();
         if (c.questions > 0) {
@@ -306,11 +332,19 @@ TEST_F(PlayerProcessTest, EndOfTheSessionWritesTheRunsRecordFirst) {
                 10000));
             Sleep(1500);
         }
+        if (c.retryBox) {
+            HWND result = WaitForWindow(L"TfResult");
+            ASSERT_NE(result, nullptr);
+            PostMessageW(result, WM_KEYDOWN, VK_ESCAPE, 0);
+            ASSERT_NE(WaitForBox(L"Ошибка!"), nullptr) << "the record has nowhere to go";
+            // The folder can take it again (the share is back); nobody has pressed Retry yet.
+            ASSERT_TRUE(RemoveEmptyFolder(inTheWay));
+        }
         HWND told = WaitForWindow(c.told);
         ASSERT_NE(told, nullptr);
         EndSession(told);
         EXPECT_EQ(WaitExit(), 0u);
-        const std::string record = ReadWholeFile(scratch / L"Results.txt");
+        const std::string record = ReadWholeFile(inTheWay);
         EXPECT_EQ(record.rfind(Utf8ToCp1251("Название теста: - "), 0), 0u) << record;
         EXPECT_NE(record.find(Utf8ToCp1251("\r\nФИО тестируемого - Иванов\r\nКласс - 1\r\n")), std::string::npos)
             << record;
@@ -326,4 +360,3 @@ TEST_F(PlayerProcessTest, EndOfTheSessionWritesTheRunsRecordFirst) {
         process = PROCESS_INFORMATION{};
     }
 }
-
