@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <utility>
 
-#include "model/Codepage.h"
 #include "model/FileUtils.h"
 #include "model/Random.h"
 #include "model/TextUtils.h"
 #include "run/Scoring.h"
+#include "run/TestLog.h"
 
 namespace {
 
@@ -211,67 +211,52 @@ bool TAnswerListModel::EndDrag(int32_t dragged, int32_t dropOn) {
     return now != dragged;
 }
 
-long double TAnswerListModel::Score() const {
-    if (entries_.empty()) {
-        return 0;
+std::vector<int32_t> TAnswerListModel::Weights() const {
+    std::vector<int32_t> weights;
+    weights.reserve(entries_.size());
+    for (const TAnswerEntry& entry : entries_) {
+        weights.push_back(entry.Weight);
     }
+    return weights;
+}
+
+std::vector<std::string> TAnswerListModel::Texts() const {
+    std::vector<std::string> texts;
+    texts.reserve(entries_.size());
+    for (const TAnswerEntry& entry : entries_) {
+        texts.push_back(entry.Text);
+    }
+    return texts;
+}
+
+std::vector<bool> TAnswerListModel::SelectedFlags() const {
+    std::vector<bool> flags;
+    flags.reserve(entries_.size());
+    for (const TAnswerEntry& entry : entries_) {
+        flags.push_back(entry.Selected);
+    }
+    return flags;
+}
+
+long double TAnswerListModel::Score() const {
     switch (Mode) {
-        case lmSingle: {
-            int64_t best = 0;
-            int64_t chosen = 0;
-            bool found = false;
-            for (const TAnswerEntry& entry : entries_) {
-                best = std::max<int64_t>(best, entry.Weight);
-                if (!found && entry.Selected) {
-                    chosen = entry.Weight;
-                    found = true;
-                }
-            }
-            if (best <= 0) {
-                return 1;
-            }
-            return std::max(static_cast<long double>(chosen) / static_cast<long double>(best), 0.0L);
-        }
-        case lmMultiple: {
-            int64_t total = 0;
-            int64_t chosen = 0;
-            for (const TAnswerEntry& entry : entries_) {
-                total += std::max<int64_t>(entry.Weight, 0);
-                if (entry.Selected) {
-                    chosen += entry.Weight;
-                }
-            }
-            if (total <= 0) {
-                return 1;
-            }
-            return std::max(static_cast<long double>(chosen) / static_cast<long double>(total), 0.0L);
-        }
+        case lmSingle:
+            return SingleChoiceRatio(Weights(), SelectedFlags());
+        case lmMultiple:
+            return MultipleChoiceRatio(Weights(), SelectedFlags());
         case lmOrdering:
-            for (size_t i = 1; i < entries_.size(); ++i) {
-                if (entries_[i].Weight < entries_[i - 1].Weight) {
-                    return 0;
-                }
-            }
-            return 1;
+            return OrderingRatio(Weights());
         default:
             return 0;
     }
 }
 
 std::string TAnswerListModel::SelectionText() const {
-    if (Mode > lmOrdering) {
+    // A typed answer is in the answers window's memo, not in the list.
+    if (Mode == lmTyped) {
         return {};
     }
-    std::string text;
-    for (const TAnswerEntry& entry : entries_) {
-        if (Mode == lmOrdering || entry.Selected) {
-            if (!text.empty()) {
-                text += "\r\n";
-            }
-            text += " - [" + entry.Text + "]";
-        }
-    }
-    return text;
+    return AnswerLogText(Mode, Texts(), SelectedFlags(), {});
 }
 
 std::vector<size_t> AnswerDisplayOrder(size_t n, bool shuffle) {
@@ -362,86 +347,3 @@ int32_t StackAnswerPanels(std::vector<TAnswerEntry>& entries) {
     // The gap after the last panel is the margin below it.
     return top;
 }
-
-TRightAnswerView BuildRightAnswerView(const std::vector<TTestAnswer>& answers, long double ratio,
-                                      uint8_t answerMode) {
-    TRightAnswerView view;
-    if (ratio == 1) {
-        view.Icon = TRightAnswerView::iconOk;
-        view.Status = Utf8ToCp1251("Правильно!");
-        view.Description = Utf8ToCp1251("Вы верно ответили на вопрос!");
-        return view;
-    }
-    // A ratio outside 0..1 shows no icon at all.
-    if (ratio == 0) {
-        view.Icon = TRightAnswerView::iconError;
-    } else if (ratio > 0 && ratio < 1) {
-        view.Icon = TRightAnswerView::iconWarning;
-    }
-    view.Status = Utf8ToCp1251(ratio == 0 ? "Неверно!" : "Ответ не до конца верный!");
-    view.ShowViewport = true;
-    switch (answerMode) {
-        case 0: {
-            if (!answers.empty()) {
-                size_t best = 0;
-                int32_t bestWeight = 0;
-                for (size_t i = 0; i < answers.size(); ++i) {
-                    if (answers[i].Weight > bestWeight) {
-                        bestWeight = answers[i].Weight;
-                        best = i;
-                    }
-                }
-                view.ListAnswers.push_back(best);
-            }
-            view.Description = Utf8ToCp1251("Ниже приведен правильный ответ");
-            break;
-        }
-        case 1:
-            view.ShowTyped = true;
-            view.Description = Utf8ToCp1251("Ключевые слова правильного ответа приведены ниже");
-            for (const TTestAnswer& answer : answers) {
-                if (answer.Weight > 0) {
-                    view.TypedText += "\r\n" + answer.Text;
-                }
-            }
-            view.TypedText += "\r\n";
-            break;
-        case 2:
-            for (size_t i = 0; i < answers.size(); ++i) {
-                if (answers[i].Weight > 0) {
-                    view.ListAnswers.push_back(i);
-                }
-            }
-            view.Description = Utf8ToCp1251(view.ListAnswers.size() == 1 ? "Ниже приведен правильный ответ"
-                                                                          : "Ниже перечислены все правильные варианты");
-            break;
-        case 3: {
-            view.Description = Utf8ToCp1251("Правильный порядок следования приведен ниже");
-            std::vector<size_t>& order = view.ListAnswers;
-            for (size_t i = 0; i < answers.size(); ++i) {
-                order.push_back(i);
-            }
-            // Only a strictly greater left weight swaps, so equal ranks keep their file order.
-            for (bool swapped = true; swapped;) {
-                swapped = false;
-                for (size_t i = 1; i < order.size(); ++i) {
-                    if (answers[order[i - 1]].Weight > answers[order[i]].Weight) {
-                        std::swap(order[i - 1], order[i]);
-                        swapped = true;
-                    }
-                }
-            }
-            break;
-        }
-        default:
-            view.DescriptionSet = false;
-            break;
-    }
-    return view;
-}
-
-std::string AutoCloseText(int32_t seconds) {
-    return Utf8ToCp1251("Автоматическое закрытие через " + std::to_string(seconds) + " сек.");
-}
-
-std::string CloseHintText() { return Utf8ToCp1251("Для продолжения нажмите \"Закрыть\""); }

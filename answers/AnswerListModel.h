@@ -1,8 +1,9 @@
 #pragma once
 // The answer list as data: the answers in display order with their weights and selection, the
 // pointer rules of each list mode, the reordering, the score and log text of the person's
-// choice, the colours, and the layout arithmetic of one answer panel and of the stack. The
-// windows only draw this and turn pointer input into its operations.
+// choice (by the rules in run/Scoring.h and run/TestLog.h), the colours, and the layout
+// arithmetic of one answer panel and of the stack. The windows only draw this and turn pointer
+// input into its operations.
 
 #include <cstddef>
 #include <cstdint>
@@ -92,11 +93,17 @@ public:
     // cancelled or dropped outside the answers. Returns true when the order changed.
     bool EndDrag(int32_t dragged, int32_t dropOn);
 
-    // The answer ratio of the current selection (single, multiple) or order (ordering); 0 in any
-    // other mode and for an empty list.
+    // In display order: the answers' weights, their shown texts and their selection.
+    std::vector<int32_t> Weights() const;
+    std::vector<std::string> Texts() const;
+    std::vector<bool> SelectedFlags() const;
+
+    // The answer ratio of the current selection (single, multiple: SingleChoiceRatio,
+    // MultipleChoiceRatio) or order (ordering: OrderingRatio); 0 in any other mode and for an
+    // empty list.
     long double Score() const;
-    // " - [text]" per selected answer (modes 0, 1) or per answer (mode 2), in display order,
-    // joined by CR LF; empty in other modes.
+    // The log text (AnswerLogText) of the current selection (single, multiple) or order
+    // (ordering); empty in other modes, typed input included: that text is not in the list.
     std::string SelectionText() const;
 
 private:
@@ -135,22 +142,3 @@ TPanelLayout LayoutAnswerPanel(const TAnswerEntry& entry, int32_t width, int32_t
 // Stacks the panels (their Height set) 10 pixels apart with 10 above the first and below the
 // last: sets each Top, returns the content height (0 for an empty list).
 int32_t StackAnswerPanels(std::vector<TAnswerEntry>& entries);
-
-// The right-answer window's content for one question.
-struct TRightAnswerView {
-    enum TIcon : uint8_t { iconNone = 0, iconOk = 1, iconWarning = 2, iconError = 3 } Icon = iconNone;
-    std::string Status;       // "Правильно!", "Неверно!", "Ответ не до конца верный!"
-    std::string Description;  // what the viewport shows
-    bool DescriptionSet = true;  // false: an unknown mode leaves the previous description
-    bool ShowViewport = false;   // not for a right answer
-    bool ShowTyped = false;      // typed input: the key words instead of the list
-    std::vector<size_t> ListAnswers;  // indices into the answers, in the order to show them
-    std::string TypedText;            // CR LF, then each right answer's text and CR LF
-};
-
-TRightAnswerView BuildRightAnswerView(const std::vector<TTestAnswer>& answers, long double ratio,
-                                      uint8_t answerMode);
-// "Автоматическое закрытие через %d сек."
-std::string AutoCloseText(int32_t seconds);
-// "Для продолжения нажмите "Закрыть""
-std::string CloseHintText();

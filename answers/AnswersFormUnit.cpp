@@ -353,26 +353,12 @@ std::string TfAnswers::MemoText() const {
 long double TfAnswers::GetScore() const {
     if (mode_ < 3) return frAnswersList.Score();
     if (mode_ > 3) return 0;
-    TTestQuestion question;
-    question.AnswerMode = 1;
-    for (const TSavedAnswer& saved : savedAnswers_) {
-        TTestAnswer answer;
-        answer.Text = saved.Text;
-        answer.Weight = static_cast<int8_t>(saved.Weight);
-        question.Answers.push_back(answer);
-    }
-    TAnswerState state;
-    state.Typed = MemoText();
-    return AnswerRatio(question, state);
+    return TypedRatio(savedAnswers_, MemoText());
 }
 
 std::string TfAnswers::GetAnswerText() const {
-    if (!inputVisible_) return frAnswersList.SelectionText();
-    TTestQuestion question;
-    question.AnswerMode = 1;
-    TAnswerState state;
-    state.Typed = MemoText();
-    return AnswerLogText(question, state);
+    const TAnswerListModel& list = frAnswersList.Model;
+    return AnswerLogText(mode_, list.Texts(), list.SelectedFlags(), inputVisible_ ? MemoText() : std::string());
 }
 
 bool TfAnswers::InputVisible() const { return inputVisible_; }

@@ -10,6 +10,7 @@
 #include "answers/AnswersFrameUnit.h"
 #include "model/TestData.h"
 #include "platform/Window.h"
+#include "run/Scoring.h"
 
 class TfAnswers : public TWindow {
 public:
@@ -45,11 +46,6 @@ protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
-    struct TSavedAnswer {
-        std::string Text;
-        int32_t Weight = 0;
-    };
-
     static LRESULT CALLBACK MemoProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                      DWORD_PTR data);
     void Layout();
@@ -70,5 +66,5 @@ private:
     // File index of each answer by the order it was added to the list.
     std::vector<size_t> addedOrder_;
     // Rebuilt only when a typed question is loaded.
-    std::vector<TSavedAnswer> savedAnswers_;
+    std::vector<TTypedAnswer> savedAnswers_;
 };

@@ -1,14 +1,15 @@
 #pragma once
 // The verdict after a question: right, partly right or wrong and, unless it was right, the right
 // answer in the form of the question (the right choice, all right choices, the right order or the
-// key words of a typed answer). Shown modally; it can close itself after some seconds.
+// key words of a typed answer). Shown modally; it can close itself after some seconds. What it
+// shows is worked out by BuildRightAnswerView (answers/RightAnswerView.h).
 
 #include <cstdint>
 #include <memory>
 #include <vector>
 
-#include "answers/AnswerListModel.h"
 #include "answers/AnswersFrameUnit.h"
+#include "answers/RightAnswerView.h"
 #include "model/TestData.h"
 #include "platform/ModalWindow.h"
 #include "platform/Timer.h"

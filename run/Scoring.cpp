@@ -14,10 +14,6 @@ bool IsSelected(const std::vector<bool>& selected, size_t index) {
     return index < selected.size() && selected[index];
 }
 
-int32_t WeightOf(const TTestAnswer& answer) {
-    return answer.Weight;
-}
-
 // s / total clipped at 0; a total of 0 or less means no answer can be wrong.
 long double ClippedRatio(int64_t sum, int64_t total) {
     if (total <= 0) {
@@ -26,114 +22,132 @@ long double ClippedRatio(int64_t sum, int64_t total) {
     return std::max(static_cast<long double>(sum) / static_cast<long double>(total), 0.0L);
 }
 
-int64_t PositiveWeightSum(const TTestQuestion& question) {
-    int64_t total = 0;
+std::vector<int32_t> FileOrderWeights(const TTestQuestion& question) {
+    std::vector<int32_t> weights;
+    weights.reserve(question.Answers.size());
     for (const TTestAnswer& answer : question.Answers) {
-        total += std::max(WeightOf(answer), 0);
+        weights.push_back(answer.Weight);
     }
-    return total;
+    return weights;
 }
 
 }  // namespace
 
-long double SingleChoiceRatio(const TTestQuestion& question, const std::vector<bool>& selected) {
-    if (question.Answers.empty()) {
+long double SingleChoiceRatio(const std::vector<int32_t>& weights, const std::vector<bool>& selected) {
+    if (weights.empty()) {
         return 0;
     }
     int32_t best = 0;
     int32_t chosen = 0;
     bool found = false;
-    for (size_t i = 0; i < question.Answers.size(); ++i) {
-        best = std::max(best, WeightOf(question.Answers[i]));
-        // Only one panel can be selected; should more be flagged, the first one counts.
+    for (size_t i = 0; i < weights.size(); ++i) {
+        best = std::max(best, weights[i]);
         if (!found && IsSelected(selected, i)) {
-            chosen = WeightOf(question.Answers[i]);
+            chosen = weights[i];
             found = true;
         }
     }
     return ClippedRatio(chosen, best);
 }
 
-long double MultipleChoiceRatio(const TTestQuestion& question, const std::vector<bool>& selected) {
-    if (question.Answers.empty()) {
+long double MultipleChoiceRatio(const std::vector<int32_t>& weights, const std::vector<bool>& selected) {
+    if (weights.empty()) {
         return 0;
     }
+    int64_t total = 0;
     int64_t chosen = 0;
-    for (size_t i = 0; i < question.Answers.size(); ++i) {
+    for (size_t i = 0; i < weights.size(); ++i) {
+        total += std::max(weights[i], 0);
         if (IsSelected(selected, i)) {
-            chosen += WeightOf(question.Answers[i]);
+            chosen += weights[i];
         }
     }
-    return ClippedRatio(chosen, PositiveWeightSum(question));
+    return ClippedRatio(chosen, total);
 }
 
-long double OrderingRatio(const TTestQuestion& question, const std::vector<size_t>& order) {
-    if (question.Answers.empty()) {
+long double OrderingRatio(const std::vector<int32_t>& ranks) {
+    if (ranks.empty()) {
         return 0;
     }
-    const size_t count = order.empty() ? question.Answers.size() : order.size();
-    auto rankAt = [&](size_t position) {
-        return WeightOf(question.Answers.at(order.empty() ? position : order[position]));
-    };
-    for (size_t position = 1; position < count; ++position) {
-        if (rankAt(position) < rankAt(position - 1)) {
+    for (size_t position = 1; position < ranks.size(); ++position) {
+        if (ranks[position] < ranks[position - 1]) {
             return 0;
         }
     }
-    // Checked even for a single answer, so a bad index never goes unnoticed.
-    rankAt(0);
     return 1;
 }
 
-long double TypedRatio(const TTestQuestion& question, const std::string& typed) {
+long double TypedRatio(const std::vector<TTypedAnswer>& answers, const std::string& typed) {
     const std::string text = EncodeLineBreaks(typed);
+    int64_t total = 0;
     int64_t matched = 0;
-    for (const TTestAnswer& answer : question.Answers) {
+    for (const TTypedAnswer& answer : answers) {
+        total += std::max(answer.Weight, 0);
         if (MatchTypedAnswer(text, answer.Text)) {
-            matched += WeightOf(answer);
+            matched += answer.Weight;
         }
     }
-    return ClippedRatio(matched, PositiveWeightSum(question));
+    return ClippedRatio(matched, total);
+}
+
+std::vector<size_t> ShownOrder(const TTestQuestion& question, const TAnswerState& state) {
+    const size_t count = question.Answers.size();
+    if (state.Order.empty()) {
+        std::vector<size_t> order(count);
+        for (size_t i = 0; i < count; ++i) {
+            order[i] = i;
+        }
+        return order;
+    }
+    for (size_t index : state.Order) {
+        if (index >= count) {
+            throw std::out_of_range("ShownOrder: answer index " + std::to_string(index) + " of " +
+                                    std::to_string(count));
+        }
+    }
+    return state.Order;
 }
 
 long double AnswerRatio(const TTestQuestion& question, const TAnswerState& state) {
     switch (question.AnswerMode) {
         case 0:
-            return SingleChoiceRatio(question, state.Selected);
-        case 1:
-            return TypedRatio(question, state.Typed);
+            return SingleChoiceRatio(FileOrderWeights(question), state.Selected);
+        case 1: {
+            std::vector<TTypedAnswer> answers;
+            answers.reserve(question.Answers.size());
+            for (const TTestAnswer& answer : question.Answers) {
+                answers.push_back({answer.Text, answer.Weight});
+            }
+            return TypedRatio(answers, state.Typed);
+        }
         case 2:
-            return MultipleChoiceRatio(question, state.Selected);
-        case 3:
-            return OrderingRatio(question, state.Order);
+            return MultipleChoiceRatio(FileOrderWeights(question), state.Selected);
+        case 3: {
+            std::vector<int32_t> ranks;
+            for (size_t index : ShownOrder(question, state)) {
+                ranks.push_back(question.Answers[index].Weight);
+            }
+            return OrderingRatio(ranks);
+        }
         default:
             return 0;
     }
 }
 
-TVerdict GetVerdict(long double ratio) {
+TVerdictInfo GetVerdict(long double ratio) {
+    TVerdictInfo info;
     if (ratio == 1) {
-        return vdRight;
+        info.Verdict = vdRight;
+        info.Status = Utf8ToCp1251("Правильно!");
+        info.Detail = Utf8ToCp1251("Вы верно ответили на вопрос!");
+    } else if (ratio == 0) {
+        info.Verdict = vdWrong;
+        info.Status = Utf8ToCp1251("Неверно!");
+    } else {
+        info.Verdict = vdPartlyRight;
+        info.Status = Utf8ToCp1251("Ответ не до конца верный!");
     }
-    if (ratio == 0) {
-        return vdWrong;
-    }
-    return vdPartlyRight;
-}
-
-std::string VerdictText(TVerdict verdict) {
-    switch (verdict) {
-        case vdRight:
-            return Utf8ToCp1251("Правильно!");
-        case vdWrong:
-            return Utf8ToCp1251("Неверно!");
-        default:
-            return Utf8ToCp1251("Ответ не до конца верный!");
-    }
-}
-
-std::string RightVerdictDetailText() {
-    return Utf8ToCp1251("Вы верно ответили на вопрос!");
+    return info;
 }
 
 std::string NoMarkText() {

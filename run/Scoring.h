@@ -8,6 +8,33 @@
 
 #include "model/TestData.h"
 
+// The answer ratio lies in 0..1: exactly 1 is right, exactly 0 wrong, anything else partly right.
+// Each rule is written once, on the answers as the person saw them: the answer list, the answers
+// window and the tests all call these.
+
+// `weights` in display order, `selected` flags in the same order; missing flags count as not
+// selected. Only one answer can be selected; should more be flagged, the first one counts. The
+// ratio is the chosen weight over the best one, clipped at 0, and 1 when no weight is positive
+// (whatever is chosen). No answers give 0.
+long double SingleChoiceRatio(const std::vector<int32_t>& weights, const std::vector<bool>& selected);
+// As above; the ratio is the sum of the chosen weights over the sum of the positive ones, clipped
+// at 0, and 1 when no weight is positive. No answers give 0.
+long double MultipleChoiceRatio(const std::vector<int32_t>& weights, const std::vector<bool>& selected);
+// `ranks` (the answers' weights) in display order: 1 when no rank is lower than the one above it,
+// 0 otherwise. No answers give 0.
+long double OrderingRatio(const std::vector<int32_t>& ranks);
+
+// One answer of a typed question as the answers window keeps it.
+struct TTypedAnswer {
+    std::string Text;  // its variants as stored, separated by the byte 0xA6
+    int32_t Weight = 0;
+};
+
+// `typed` exactly as typed, line breaks included. The ratio is the sum of the weights of the
+// answers one of whose variants the text matches (MatchTypedAnswer) over the sum of the positive
+// weights, clipped at 0, and 1 when no weight is positive (so also without answers).
+long double TypedRatio(const std::vector<TTypedAnswer>& answers, const std::string& typed);
+
 // What the person left in the answers window when the question ended.
 struct TAnswerState {
     // Answer indices (file order) in the order the panels stand on screen. Empty means file order.
@@ -18,23 +45,28 @@ struct TAnswerState {
     std::string Typed;
 };
 
-// The answer ratio lies in 0..1: exactly 1 is right, exactly 0 wrong, anything else partly right.
-// A choice or ordering question without answers gives 0.
-long double SingleChoiceRatio(const TTestQuestion& question, const std::vector<bool>& selected);
-long double MultipleChoiceRatio(const TTestQuestion& question, const std::vector<bool>& selected);
-// `order` as in TAnswerState::Order; an index outside the answers throws std::out_of_range.
-long double OrderingRatio(const TTestQuestion& question, const std::vector<size_t>& order);
-long double TypedRatio(const TTestQuestion& question, const std::string& typed);
-// Dispatches on question.AnswerMode; an unknown mode gives 0.
+// The answer indices of `question` in the order `state` shows them: state.Order, or file order
+// when it is empty. An index outside the answers throws std::out_of_range.
+std::vector<size_t> ShownOrder(const TTestQuestion& question, const TAnswerState& state);
+
+// The rule of question.AnswerMode on the question's answers and the state: single and multiple
+// choice on the answers in file order with state.Selected, ordering on the ranks in ShownOrder
+// (which may throw), typed input on state.Typed. An unknown mode gives 0.
 long double AnswerRatio(const TTestQuestion& question, const TAnswerState& state);
 
 enum TVerdict : uint8_t { vdWrong = 0, vdPartlyRight = 1, vdRight = 2 };
 
-TVerdict GetVerdict(long double ratio);
-// "Правильно!", "Неверно!", "Ответ не до конца верный!"
-std::string VerdictText(TVerdict verdict);
-// "Вы верно ответили на вопрос!", shown with a right verdict.
-std::string RightVerdictDetailText();
+// The verdict on an answer ratio and the texts that announce it.
+struct TVerdictInfo {
+    TVerdict Verdict = vdWrong;
+    // "Правильно!", "Неверно!", "Ответ не до конца верный!"
+    std::string Status;
+    // "Вы верно ответили на вопрос!" with a right verdict; empty otherwise.
+    std::string Detail;
+};
+
+// Exactly 1 is right, exactly 0 (or -0) wrong, any other value (NaN too) partly right.
+TVerdictInfo GetVerdict(long double ratio);
 
 // "Оценка неопределена", before the first answered question of a run.
 std::string NoMarkText();

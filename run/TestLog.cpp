@@ -3,6 +3,7 @@
 #include <utility>
 #include <vector>
 
+#include "answers/AnswerListModel.h"
 #include "model/Codepage.h"
 #include "model/TextUtils.h"
 
@@ -58,27 +59,37 @@ void TTestLog::LogTestTimeOut() {
     AddLogLine(Utf8ToCp1251("Время, отпущенное на тестирование, истекло"));
 }
 
-std::string AnswerLogText(const TTestQuestion& question, const TAnswerState& state) {
-    if (question.AnswerMode == 1) {
-        return "[" + state.Typed + "]";
+std::string AnswerLogText(uint8_t mode, const std::vector<std::string>& shown, const std::vector<bool>& selected,
+                          const std::string& typed) {
+    if (mode == lmTyped) {
+        return "[" + typed + "]";
     }
-    if (question.AnswerMode != 0 && question.AnswerMode != 2 && question.AnswerMode != 3) {
+    if (mode != lmSingle && mode != lmMultiple && mode != lmOrdering) {
         return "";
     }
-    const bool all = question.AnswerMode == 3;
-    std::vector<size_t> order = state.Order;
-    if (order.empty()) {
-        for (size_t i = 0; i < question.Answers.size(); ++i) order.push_back(i);
-    }
+    const bool every = mode == lmOrdering;
     std::string text;
-    for (size_t index : order) {
-        if (!all && !(index < state.Selected.size() && state.Selected[index])) {
+    for (size_t i = 0; i < shown.size(); ++i) {
+        if (!every && !(i < selected.size() && selected[i])) {
             continue;
         }
         if (!text.empty()) {
             text += kLineEnd;
         }
-        text += " - [" + NormalizeSpaces(question.Answers.at(index).Text) + "]";
+        text += " - [" + shown[i] + "]";
     }
     return text;
+}
+
+std::string AnswerLogText(const TTestQuestion& question, const TAnswerState& state) {
+    const uint8_t mode = ListModeOf(question.AnswerMode);
+    std::vector<std::string> shown;
+    std::vector<bool> selected;
+    if (mode == lmSingle || mode == lmMultiple || mode == lmOrdering) {
+        for (size_t index : ShownOrder(question, state)) {
+            shown.push_back(NormalizeSpaces(question.Answers[index].Text));
+            selected.push_back(index < state.Selected.size() && state.Selected[index]);
+        }
+    }
+    return AnswerLogText(mode, shown, selected, state.Typed);
 }

@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "model/TestData.h"
 #include "run/Scoring.h"
@@ -46,8 +47,16 @@ private:
     std::string Text_;
 };
 
-// The answer as the log shows it. Typed input: "[" + the text as typed + "]". Single and multiple
-// choice: " - [<answer>]" per selected answer in display order, joined by CR LF, empty when none
-// is selected. Ordering: the same for every answer in display order. The answer text has its
-// runs of spaces collapsed as on its panel. An unknown mode gives an empty text.
+// The answer as the log shows it, from what the answers window shows in list mode `mode`
+// (TListMode, answers/AnswerListModel.h). Typed input: "[" + `typed` + "]", the text as typed.
+// Single and multiple choice: " - [<answer>]" per selected answer in display order, joined by
+// CR LF, empty when none is selected. Ordering: the same for every answer. `shown` holds the
+// answers' texts as on their panels (runs of spaces collapsed) in display order, `selected` their
+// flags in the same order; missing flags count as not selected. Any other mode gives an empty text.
+std::string AnswerLogText(uint8_t mode, const std::vector<std::string>& shown, const std::vector<bool>& selected,
+                          const std::string& typed);
+
+// The same for a question and what the person left: in the list mode of question.AnswerMode, the
+// answers' texts with their runs of spaces collapsed in ShownOrder (which may throw; read only for
+// a choice or ordering question), state.Selected by answer index, and state.Typed.
 std::string AnswerLogText(const TTestQuestion& question, const TAnswerState& state);

@@ -1,4 +1,4 @@
-#include "answers/AnswerListModel.h"
+#include "answers/RightAnswerView.h"
 
 #include <gtest/gtest.h>
 

@@ -26,6 +26,18 @@ TTestQuestion MakeQuestion(uint8_t mode, const std::vector<int8_t>& weights,
     return question;
 }
 
+std::vector<int32_t> Weights(const std::vector<int8_t>& weights) {
+    return std::vector<int32_t>(weights.begin(), weights.end());
+}
+
+std::vector<TTypedAnswer> TypedAnswers(const std::vector<int8_t>& weights, const std::vector<std::string>& texts) {
+    std::vector<TTypedAnswer> answers;
+    for (size_t i = 0; i < weights.size(); ++i) {
+        answers.push_back({i < texts.size() ? texts[i] : std::string(), weights[i]});
+    }
+    return answers;
+}
+
 struct TChoiceCase {
     const char* name;
     std::vector<int8_t> weights;
@@ -49,7 +61,7 @@ TEST(SingleChoiceRatioTest, Cases) {
         {"no answers", {}, {true}, 0},
     };
     for (const TChoiceCase& c : cases) {
-        EXPECT_EQ(SingleChoiceRatio(MakeQuestion(0, c.weights), c.selected), c.expected) << c.name;
+        EXPECT_EQ(SingleChoiceRatio(Weights(c.weights), c.selected), c.expected) << c.name;
     }
 }
 
@@ -66,7 +78,7 @@ TEST(MultipleChoiceRatioTest, Cases) {
         {"no answers", {}, {}, 0},
     };
     for (const TChoiceCase& c : cases) {
-        EXPECT_EQ(MultipleChoiceRatio(MakeQuestion(2, c.weights), c.selected), c.expected) << c.name;
+        EXPECT_EQ(MultipleChoiceRatio(Weights(c.weights), c.selected), c.expected) << c.name;
     }
 }
 
@@ -91,13 +103,14 @@ TEST(OrderingRatioTest, Cases) {
         {"no answers", {}, {}, 0},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(OrderingRatio(MakeQuestion(3, c.ranks), c.order), c.expected) << c.name;
+        // The order maps display positions to answers, as the answers window leaves it.
+        EXPECT_EQ(AnswerRatio(MakeQuestion(3, c.ranks), TAnswerState{c.order, {}, ""}), c.expected) << c.name;
     }
 }
 
 TEST(OrderingRatioTest, IndexOutsideAnswersThrows) {
-    EXPECT_THROW(OrderingRatio(MakeQuestion(3, {1, 2}), {0, 2}), std::out_of_range);
-    EXPECT_THROW(OrderingRatio(MakeQuestion(3, {1}), {1}), std::out_of_range);
+    EXPECT_THROW(AnswerRatio(MakeQuestion(3, {1, 2}), TAnswerState{{0, 2}, {}, ""}), std::out_of_range);
+    EXPECT_THROW(AnswerRatio(MakeQuestion(3, {1}), TAnswerState{{1}, {}, ""}), std::out_of_range);
 }
 
 TEST(TypedRatioTest, Cases) {
@@ -132,7 +145,7 @@ TEST(TypedRatioTest, Cases) {
         {"no answers", {}, {}, "anything", 1},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(TypedRatio(MakeQuestion(1, c.weights, c.entries), Utf8ToCp1251(c.typed)), c.expected) << c.name;
+        EXPECT_EQ(TypedRatio(TypedAnswers(c.weights, c.entries), Utf8ToCp1251(c.typed)), c.expected) << c.name;
     }
 }
 
@@ -176,15 +189,17 @@ TEST(VerdictTest, ExactComparison) {
         {std::numeric_limits<long double>::denorm_min(), vdPartlyRight},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(GetVerdict(c.ratio), c.expected) << static_cast<double>(c.ratio);
+        EXPECT_EQ(GetVerdict(c.ratio).Verdict, c.expected) << static_cast<double>(c.ratio);
     }
 }
 
 TEST(ScoringTextTest, Texts) {
-    EXPECT_EQ(VerdictText(vdRight), Utf8ToCp1251("Правильно!"));
-    EXPECT_EQ(VerdictText(vdWrong), Utf8ToCp1251("Неверно!"));
-    EXPECT_EQ(VerdictText(vdPartlyRight), Utf8ToCp1251("Ответ не до конца верный!"));
-    EXPECT_EQ(RightVerdictDetailText(), Utf8ToCp1251("Вы верно ответили на вопрос!"));
+    EXPECT_EQ(GetVerdict(1).Status, Utf8ToCp1251("Правильно!"));
+    EXPECT_EQ(GetVerdict(0).Status, Utf8ToCp1251("Неверно!"));
+    EXPECT_EQ(GetVerdict(0.5L).Status, Utf8ToCp1251("Ответ не до конца верный!"));
+    EXPECT_EQ(GetVerdict(1).Detail, Utf8ToCp1251("Вы верно ответили на вопрос!"));
+    EXPECT_EQ(GetVerdict(0).Detail, "") << "the detail goes with a right verdict only";
+    EXPECT_EQ(GetVerdict(0.5L).Detail, "");
     EXPECT_EQ(NoMarkText(), Utf8ToCp1251("Оценка неопределена"));
     EXPECT_EQ(MarkText(3), Utf8ToCp1251("Оценка: 3 баллов"));
     EXPECT_EQ(MarkText(0), Utf8ToCp1251("Оценка: 0 баллов"));

@@ -1,0 +1,89 @@
+#include "answers/RightAnswerView.h"
+
+#include <utility>
+
+#include "model/Codepage.h"
+#include "run/Scoring.h"
+
+TRightAnswerView BuildRightAnswerView(const std::vector<TTestAnswer>& answers, long double ratio,
+                                      uint8_t answerMode) {
+    TRightAnswerView view;
+    const TVerdictInfo verdict = GetVerdict(ratio);
+    view.Status = verdict.Status;
+    if (verdict.Verdict == vdRight) {
+        view.Icon = TRightAnswerView::iconOk;
+        view.Description = verdict.Detail;
+        return view;
+    }
+    // A ratio outside 0..1 shows no icon at all.
+    if (verdict.Verdict == vdWrong) {
+        view.Icon = TRightAnswerView::iconError;
+    } else if (ratio > 0 && ratio < 1) {
+        view.Icon = TRightAnswerView::iconWarning;
+    }
+    view.ShowViewport = true;
+    switch (answerMode) {
+        case 0: {
+            if (!answers.empty()) {
+                size_t best = 0;
+                int32_t bestWeight = 0;
+                for (size_t i = 0; i < answers.size(); ++i) {
+                    if (answers[i].Weight > bestWeight) {
+                        bestWeight = answers[i].Weight;
+                        best = i;
+                    }
+                }
+                view.ListAnswers.push_back(best);
+            }
+            view.Description = Utf8ToCp1251("Ниже приведен правильный ответ");
+            break;
+        }
+        case 1:
+            view.ShowTyped = true;
+            view.Description = Utf8ToCp1251("Ключевые слова правильного ответа приведены ниже");
+            for (const TTestAnswer& answer : answers) {
+                if (answer.Weight > 0) {
+                    view.TypedText += "\r\n" + answer.Text;
+                }
+            }
+            view.TypedText += "\r\n";
+            break;
+        case 2:
+            for (size_t i = 0; i < answers.size(); ++i) {
+                if (answers[i].Weight > 0) {
+                    view.ListAnswers.push_back(i);
+                }
+            }
+            view.Description = Utf8ToCp1251(view.ListAnswers.size() == 1 ? "Ниже приведен правильный ответ"
+                                                                          : "Ниже перечислены все правильные варианты");
+            break;
+        case 3: {
+            view.Description = Utf8ToCp1251("Правильный порядок следования приведен ниже");
+            std::vector<size_t>& order = view.ListAnswers;
+            for (size_t i = 0; i < answers.size(); ++i) {
+                order.push_back(i);
+            }
+            // Only a strictly greater left weight swaps, so equal ranks keep their file order.
+            for (bool swapped = true; swapped;) {
+                swapped = false;
+                for (size_t i = 1; i < order.size(); ++i) {
+                    if (answers[order[i - 1]].Weight > answers[order[i]].Weight) {
+                        std::swap(order[i - 1], order[i]);
+                        swapped = true;
+                    }
+                }
+            }
+            break;
+        }
+        default:
+            view.DescriptionSet = false;
+            break;
+    }
+    return view;
+}
+
+std::string AutoCloseText(int32_t seconds) {
+    return Utf8ToCp1251("Автоматическое закрытие через " + std::to_string(seconds) + " сек.");
+}
+
+std::string CloseHintText() { return Utf8ToCp1251("Для продолжения нажмите \"Закрыть\""); }
