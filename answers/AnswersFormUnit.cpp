@@ -122,7 +122,6 @@ void SetVisible(HWND hwnd, bool visible) { ShowWindow(hwnd, visible ? SW_SHOWNA 
 TfAnswers::TfAnswers(uint8_t& outcome) : outcome_(outcome) {}
 
 TfAnswers::~TfAnswers() {
-    Destroy();
     if (formFont_ != nullptr) DeleteObject(formFont_);
     if (answerFont_ != nullptr) DeleteObject(answerFont_);
 }

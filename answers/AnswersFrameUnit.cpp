@@ -81,7 +81,6 @@ HWND CreateButton(HWND parent, int id, const char* utf8Caption, bool enabled) {
 TfrAnswersList::TfrAnswersList() = default;
 
 TfrAnswersList::~TfrAnswersList() {
-    Destroy();
     if (font_ != nullptr) DeleteObject(font_);
 }
 

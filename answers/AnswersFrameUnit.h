@@ -33,9 +33,11 @@ struct TAnswerAttachHost {
 };
 
 class TfrAnswersList : public TWindow {
+protected:
+    ~TfrAnswersList() override;
+
 public:
     TfrAnswersList();
-    ~TfrAnswersList() override;
 
     bool Create(HWND parent, int x, int y, int width, int height);
 

@@ -106,7 +106,6 @@ TfRightAnswer::TfRightAnswer() : tmrBackCounter(kBackCounterTimer, 1000) {}
 
 TfRightAnswer::~TfRightAnswer() {
     tmrBackCounter.SetEnabled(false);
-    Destroy();
     for (HFONT font : {font_, boldFont_}) {
         if (font != nullptr) DeleteObject(font);
     }

@@ -14,11 +14,13 @@
 #include "platform/Timer.h"
 
 class TfRightAnswer : public TModalWindow {
+protected:
+    ~TfRightAnswer() override;
+
 public:
     static constexpr int kClientWidth = 404;
 
     TfRightAnswer();
-    ~TfRightAnswer() override;
 
     // Creates the window (hidden). `owner` is disabled while it is shown.
     bool Create(HWND owner);
@@ -40,7 +42,7 @@ public:
     HWND lbInputAnswers = nullptr;
     HWND lbAutoClose = nullptr;
     HWND btnClose = nullptr;
-    TfrAnswersList frAnswersList;
+    TOwned<TfrAnswersList> frAnswersList;
     TTimer tmrBackCounter;
 
 protected:

@@ -8,6 +8,9 @@
 #include "platform/Window.h"
 
 class TGroupBox : public TWindow {
+protected:
+    ~TGroupBox() override = default;
+
 public:
     bool Create(HWND parent, int x, int y, int width, int height, const std::wstring& caption, HFONT font);
 

@@ -6,6 +6,9 @@
 #include "platform/Window.h"
 
 class TPanel : public TWindow {
+protected:
+    ~TPanel() override = default;
+
 public:
     enum class TBevel { None, Raised, Lowered };
 

@@ -2,7 +2,14 @@
 
 #include "platform/Win32Util.h"
 
-TWindow::~TWindow() { Destroy(); }
+TWindow::~TWindow() {
+    // Only TOwned ends a window object, and it has destroyed the window by now. Should one still
+    // be here, the object around it is half gone: no handler may run on it any more.
+    if (hwnd_ != nullptr) {
+        SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+        DestroyWindow(hwnd_);
+    }
+}
 
 void TWindow::Show() {
     if (hwnd_ != nullptr) ShowWindow(hwnd_, SW_SHOW);
@@ -33,6 +40,8 @@ void TWindow::RegisterWindowClass(const wchar_t* className, UINT style, HBRUSH b
 
 bool TWindow::CreateHandle(DWORD exStyle, const wchar_t* className, const wchar_t* title, DWORD style, int x, int y,
                            int width, int height, HWND parent) {
+    // A second window would leave the first one's messages to an object that no longer knows it.
+    if (hwnd_ != nullptr) return false;
     CreateWindowExW(exStyle, className, title, style, x, y, width, height, parent, nullptr,
                     GetModuleHandleW(nullptr), this);
     return hwnd_ != nullptr;

@@ -100,7 +100,6 @@ TfMain::~TfMain() {
     Answers.reset();
     QuestAttach.reset();
     // The work folder goes with the archive object; viewers must let go of its files first.
-    Destroy();
     Test.reset();
     for (HGDIOBJ object : {static_cast<HGDIOBJ>(font_), static_cast<HGDIOBJ>(questionFont_),
                            static_cast<HGDIOBJ>(waitFont_), static_cast<HGDIOBJ>(faceBrush_)}) {
@@ -183,12 +182,12 @@ bool TfMain::Create() {
         const RECT rc = ChildRect(pnlQuestion.Handle());
         return static_cast<int32_t>(rc.right - rc.left);
     };
-    QuestAttach = std::make_unique<TfQuestAttach>(host);
+    QuestAttach = std::make_unique<TOwned<TfQuestAttach>>(host);
     QuestAttach->Create(Handle());
     EnableMenuItem(GetSystemMenu(QuestAttach->Handle(), FALSE), SC_CLOSE, MF_BYCOMMAND | MF_GRAYED);
 
     // Step 4: the answers window.
-    Answers = std::make_unique<TfAnswers>(Outcome);
+    Answers = std::make_unique<TOwned<TfAnswers>>(Outcome);
     Answers->Create(Handle());
     Answers->SetFontSize(settings_.AnswerFontSize);
     Answers->frAnswersList.Host = this;
@@ -202,14 +201,14 @@ bool TfMain::Create() {
     SendMessageW(lbQuestion, WM_SETFONT, reinterpret_cast<WPARAM>(questionFont_), FALSE);
 
     // Step 6: the answer attachment popup.
-    AnswersPopup = std::make_unique<TfAnswersPopup>(host.PlayMedia);
+    AnswersPopup = std::make_unique<TOwned<TfAnswersPopup>>(host.PlayMedia);
     AnswersPopup->Create(Handle());
 
     // Step 7: the right-answer window and the result window.
-    RightAnswer = std::make_unique<TfRightAnswer>();
+    RightAnswer = std::make_unique<TOwned<TfRightAnswer>>();
     RightAnswer->Create(Handle());
     RightAnswer->frAnswersList.Host = this;
-    Result = std::make_unique<TfResult>();
+    Result = std::make_unique<TOwned<TfResult>>();
     Result->Create(Handle());
     Result->SetOtherInfoCaption(settings_.ExtraFieldCaption);
     Result->LogText = [this] { return Log.Text(); };
@@ -262,7 +261,7 @@ void TfMain::RunTestLoop() {
     if (!NormalizeSpaces(settings_.InfoText).empty()) {
         ShowMessage(Handle(), Wide(DecodeLineBreaks(settings_.InfoText)), kInfoCaption, MB_OK | MB_ICONINFORMATION);
     }
-    TfLogin login;
+    TOwned<TfLogin> login;
     login.Create(Handle());
     Login = &login;
     while (!quitting_ && login.Execute(settings_.ExtraFieldCaption)) {

@@ -39,9 +39,11 @@ enum TQuestionOutcome : uint8_t {
 };
 
 class TfMain : public TWindow, public TAnswerAttachHost {
+protected:
+    ~TfMain() override;
+
 public:
     explicit TfMain(const TPayloadInfo& settings);
-    ~TfMain() override;
 
     // FormCreate: the borderless black window covering the screen, not yet shown, with every
     // window it owns.
@@ -135,12 +137,12 @@ public:
 
     // The test archive, for the whole life of the window.
     std::unique_ptr<TZipTest> Test;
-    std::unique_ptr<TfAnswers> Answers;
+    std::unique_ptr<TOwned<TfAnswers>> Answers;
     // The question attachment viewer, and the popup the answer panels show attachments in.
-    std::unique_ptr<TfQuestAttach> QuestAttach;
-    std::unique_ptr<TfAnswersPopup> AnswersPopup;
-    std::unique_ptr<TfRightAnswer> RightAnswer;
-    std::unique_ptr<TfResult> Result;
+    std::unique_ptr<TOwned<TfQuestAttach>> QuestAttach;
+    std::unique_ptr<TOwned<TfAnswersPopup>> AnswersPopup;
+    std::unique_ptr<TOwned<TfRightAnswer>> RightAnswer;
+    std::unique_ptr<TOwned<TfResult>> Result;
     // mpMain: the one media player.
     TMediaService Media;
     // The registration window while RunTestLoop runs.
@@ -148,14 +150,14 @@ public:
 
     // Components.
     HWND lbWaitPlease = nullptr;
-    TGroupBox gbxInfo;
+    TOwned<TGroupBox> gbxInfo;
     HWND lbFIO_ = nullptr, lbOtherInfo_ = nullptr, lbFIO = nullptr, lbOtherInfo = nullptr;
     HWND lbQuestionsCount = nullptr, lbMark = nullptr, lbTimeLimit = nullptr, prbTimeLimit = nullptr;
     HWND btnSkip = nullptr, btnInterrupt = nullptr;
-    TPanel pnlQuestion;
+    TOwned<TPanel> pnlQuestion;
     HWND lbQuestion = nullptr;
     // An object shown in place of the question text; disabled, never activated.
-    TOleContainer ocQuestion;
+    TOwned<TOleContainer> ocQuestion;
     TTimer tmrAnimation;
     TTimer tmrLimit;
     TTimer tmrGlobalTime;

@@ -32,7 +32,6 @@ LRESULT CALLBACK MemoProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
 TfLog::TfLog() = default;
 
 TfLog::~TfLog() {
-    Destroy();
     if (font_ != nullptr) DeleteObject(font_);
 }
 

@@ -31,7 +31,6 @@ std::wstring BlankFieldMessage(const std::string& caption) {
 TfLogin::TfLogin() = default;
 
 TfLogin::~TfLogin() {
-    Destroy();
     if (font_ != nullptr) DeleteObject(font_);
 }
 

@@ -20,7 +20,6 @@ TfQuestAttach::TfQuestAttach(TQuestAttachHost host) : host_(std::move(host)) {}
 
 TfQuestAttach::~TfQuestAttach() {
     frame_.reset();
-    Destroy();
 }
 
 bool TfQuestAttach::Create(HWND mainWindow) {
@@ -44,7 +43,7 @@ bool TfQuestAttach::Create(HWND mainWindow) {
 
 TfrQuestAttach& TfQuestAttach::NewFrame(TAttachKind kind, const TPath& fileName, const TAttachOptions& options) {
     frame_.reset();
-    frame_ = std::make_unique<TfrQuestAttach>(host_);
+    frame_ = std::make_unique<TOwned<TfrQuestAttach>>(host_);
     frame_->Create(Handle(), kind, fileName, options);
     SetWindowTextW(frame_->Handle(), kQuestAttachFrameName);
     Relayout();

@@ -92,7 +92,6 @@ LRESULT TVideoPlaceholder::HandleMessage(UINT message, WPARAM wParam, LPARAM lPa
 TfrQuestAttach::TfrQuestAttach(TQuestAttachHost host) : host_(std::move(host)) {}
 
 TfrQuestAttach::~TfrQuestAttach() {
-    Destroy();
     if (font_ != nullptr) DeleteObject(font_);
     if (hintFont_ != nullptr) DeleteObject(hintFont_);
 }

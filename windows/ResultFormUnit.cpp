@@ -59,7 +59,6 @@ TSystemError ReadLastSystemError() {
 TfResult::TfResult() = default;
 
 TfResult::~TfResult() {
-    Destroy();
     for (HFONT font : {font_, boldFont_, linkFont_}) {
         if (font != nullptr) DeleteObject(font);
     }
@@ -276,7 +275,7 @@ bool TfResult::RecordNow() {
 }
 
 void TfResult::lbLogClick() {
-    TfLog log;
+    TOwned<TfLog> log;
     if (!log.Create(Handle())) return;
     log.SetText(LogText ? LogText() : std::string());
     log.ShowModal(Handle());

@@ -77,7 +77,7 @@ int main(int argc, char** argv) {
 
     int status = 0;
     {
-        TfMain main(info);
+        TOwned<TfMain> main(info);
         if (!main.Create() || !main.Test->OpenTest(info.ArchiveFile, info.PasswordTail)) {
             std::printf("cannot open the test\n");
             return 1;

@@ -114,7 +114,7 @@ int main(int argc, char** argv) {
     const double idleSeconds = argc > 2 ? std::atof(argv[2]) : 5.0;
     TPayloadInfo settings;
     settings.EffectSteps = 1;
-    TfMain main(settings);
+    TOwned<TfMain> main(settings);
     if (!main.Create()) return 1;
     ShowWindow(main.Handle(), SW_SHOW);
     TTestAnswer a, b;

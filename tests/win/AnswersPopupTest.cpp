@@ -18,7 +18,7 @@ using namespace attachtest;
 
 TEST(AnswersPopup, CreatedHiddenInsideTheMainWindow) {
     TPayloadInfo settings;
-    TfMain main(settings);
+    TOwned<TfMain> main(settings);
     ASSERT_TRUE(main.Create());
     ASSERT_TRUE(main.AnswersPopup);
     HWND popup = main.AnswersPopup->Handle();
@@ -41,7 +41,7 @@ namespace {
 class AnswersPopupTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        popup = std::make_unique<TfAnswersPopup>(
+        popup = std::make_unique<TOwned<TfAnswersPopup>>(
             [this](const TPath& f, HWND p, HWND s, HWND d, uint8_t m) { return media.Play(f, p, s, d, m); });
         ASSERT_TRUE(popup->Create(stage.Handle()));
         const SIZE main = ClientSizeOf(stage.Handle());
@@ -56,7 +56,7 @@ protected:
 
     TMediaRecorder media;
     TStage stage;
-    std::unique_ptr<TfAnswersPopup> popup;
+    std::unique_ptr<TOwned<TfAnswersPopup>> popup;
     TScratchFolder scratch;
 };
 

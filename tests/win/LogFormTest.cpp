@@ -51,7 +51,7 @@ void PutOnClipboard(const std::wstring& text) {
 class TestLogWindowTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(log.Create(nullptr)); }
-    TfLog log;
+    TOwned<TfLog> log;
 };
 
 TEST_F(TestLogWindowTest, SizeableCentredWithMaximiseOnly) {

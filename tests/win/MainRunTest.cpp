@@ -205,7 +205,7 @@ TEST(MainRun, SequentialSkippedQuestionComesBackLastAndTheNextRunContinues) {
     source.SequentialOrder = true;
     source.SkipsAllowed = 1;
     TBuiltTest test(source);
-    TfMain main(test.Info);
+    TOwned<TfMain> main(test.Info);
     ASSERT_TRUE(main.Create());
     main.Result->ResultsPath = test.ResultsPath();
 
@@ -270,7 +270,7 @@ TEST(MainRun, SequentialSkippedQuestionComesBackLastAndTheNextRunContinues) {
 TEST(MainRun, InterruptionAsksFirstAndEndsTheRunWithMarkZero) {
     TTestSource source = TypedTest(3);
     TBuiltTest test(source);
-    TfMain main(test.Info);
+    TOwned<TfMain> main(test.Info);
     ASSERT_TRUE(main.Create());
     main.Result->ResultsPath = test.ResultsPath();
     uint8_t afterCancel = 99;
@@ -298,7 +298,7 @@ TEST(MainRun, QuestionLimitsRunOutOneByOne) {
     TTestSource source = TypedTest(2);
     source.LimitSeconds = 1;
     TBuiltTest test(source);
-    TfMain main(test.Info);
+    TOwned<TfMain> main(test.Info);
     ASSERT_TRUE(main.Create());
     main.Result->ResultsPath = test.ResultsPath();
     TPerson person(main, [&](TPerson& p) {
@@ -324,7 +324,7 @@ TEST(MainRun, WholeTestLimitEndsTheRunAndTheQuestionOnScreenDoesNotCount) {
     source.LimitSeconds = 2;
     source.LimitWholeTest = true;
     TBuiltTest test(source);
-    TfMain main(test.Info);
+    TOwned<TfMain> main(test.Info);
     ASSERT_TRUE(main.Create());
     main.Result->ResultsPath = test.ResultsPath();
     TPerson person(main, [&](TPerson& p) {
@@ -347,7 +347,7 @@ TEST(MainRun, NoQuestionsStillGivesAResult) {
     TTestSource source = TypedTest(2);
     TBuiltTest test(source);
     test.Info.QuestionsPerTest = 0;  // only a test built elsewhere asks nothing
-    TfMain main(test.Info);
+    TOwned<TfMain> main(test.Info);
     ASSERT_TRUE(main.Create());
     main.Result->ResultsPath = test.ResultsPath();
     TPerson person(main, [&](TPerson& p) {
@@ -378,7 +378,7 @@ TEST(MainRun, ADamagedQuestionIsShownEmptyLoggedAndTheRunGoesOn) {
     bytes.replace(name - 46 + 20, 4, big);
     ASSERT_TRUE(WriteWholeFile(test.Info.ArchiveFile, bytes));
 
-    TfMain main(test.Info);
+    TOwned<TfMain> main(test.Info);
     ASSERT_TRUE(main.Create());
     main.Result->ResultsPath = test.ResultsPath();
     bool okEnabled = false;
@@ -414,7 +414,7 @@ TEST(MainRun, ADamagedQuestionIsShownEmptyLoggedAndTheRunGoesOn) {
 TEST(MainRun, OnlyThisRunsTestTimeOutEndsTheNextWait) {
     TTestSource source = TypedTest(3);
     TBuiltTest test(source);
-    TfMain main(test.Info);
+    TOwned<TfMain> main(test.Info);
     ASSERT_TRUE(main.Create());
     ASSERT_TRUE(main.Test->OpenTest(test.Info.ArchiveFile, test.Info.PasswordTail));
     main.QuestionsPerTest = 3;
@@ -451,7 +451,7 @@ TEST(MainRun, TheWholeTestCountdownEndsWithItsRun) {
     source.LimitSeconds = 60;
     source.LimitWholeTest = true;
     TBuiltTest test(source);
-    TfMain main(test.Info);
+    TOwned<TfMain> main(test.Info);
     ASSERT_TRUE(main.Create());
     main.Result->ResultsPath = test.ResultsPath();
     int32_t tagDuringRun = 0;
@@ -475,7 +475,7 @@ TEST(MainRun, SlidesTakeTheirTicksAndLandExactly) {
     for (uint8_t steps : {0, 1, 7}) {
         TPayloadInfo settings;
         settings.EffectSteps = steps;
-        TfMain main(settings);
+        TOwned<TfMain> main(settings);
         ASSERT_TRUE(main.Create());
         ShowWindow(main.Handle(), SW_SHOW);
         HWND box = main.gbxInfo.Handle();
@@ -504,7 +504,7 @@ TEST(MainRun, SlidesTakeTheirTicksAndLandExactly) {
 
 TEST(MainRun, CountdownFillsTheBarAndSignalsOnce) {
     TPayloadInfo settings;
-    TfMain main(settings);
+    TOwned<TfMain> main(settings);
     ASSERT_TRUE(main.Create());
     struct {
         bool whole;
@@ -538,7 +538,7 @@ TEST(MainRun, CountdownFillsTheBarAndSignalsOnce) {
 
 TEST(MainRun, ElapsedTimeCountsSeconds) {
     TPayloadInfo settings;
-    TfMain main(settings);
+    TOwned<TfMain> main(settings);
     ASSERT_TRUE(main.Create());
     main.tmrGlobalTime.Tag = 0;
     const DWORD start = GetTickCount();
@@ -549,7 +549,7 @@ TEST(MainRun, ElapsedTimeCountsSeconds) {
 
 TEST(MainRun, WheelAndArrowsMoveTheAnswersScrollBar) {
     TPayloadInfo settings;
-    TfMain main(settings);
+    TOwned<TfMain> main(settings);
     ASSERT_TRUE(main.Create());
     ShowWindow(main.Handle(), SW_SHOW);
     HWND answers = main.Answers->Handle();

@@ -61,7 +61,7 @@ protected:
     int AvailHeight(int extra) const { return Main().cy - Question().bottom - TfMain::kInfoHeight - 20 - extra; }
 
     TPayloadInfo settings;
-    TfMain main{settings};
+    TOwned<TfMain> main{settings};
     HWND viewer = nullptr;
     TScratchFolder scratch;
 };
@@ -411,14 +411,14 @@ protected:
         host.PlayMedia = [this](const TPath& f, HWND p, HWND s, HWND d, uint8_t m) { return media.Play(f, p, s, d, m); };
         host.StopMedia = [this] { ++media.Stops; };
         host.QuestionPanelWidth = [] { return 345; };
-        viewer = std::make_unique<TfQuestAttach>(host);
+        viewer = std::make_unique<TOwned<TfQuestAttach>>(host);
         ASSERT_TRUE(viewer->Create(stage.Handle()));
         SetWindowPos(viewer->Handle(), nullptr, 0, 0, 500, 400, SWP_NOZORDER);
     }
 
     TMediaRecorder media;
     TStage stage;
-    std::unique_ptr<TfQuestAttach> viewer;
+    std::unique_ptr<TOwned<TfQuestAttach>> viewer;
 };
 
 }  // namespace
@@ -608,7 +608,7 @@ TEST(QuestAttachRun, QuestionsShowTheirAttachmentsWhileTheyWait) {
     object.Height = 100;
     TAttachRun run({{L"pic.bmp", MakeBmp(40, 30)}, {L"broken.ole", "BDOC but nothing after it"}},
                    {{"picture", Attach("pic.bmp", 2)}, {"object", object}, {"nothing", TSourceAttach{}}});
-    TfMain main(run.Info);
+    TOwned<TfMain> main(run.Info);
     ASSERT_TRUE(main.Create());
     ShowWindow(main.Handle(), SW_SHOW);
     ASSERT_TRUE(main.Test->OpenTest(run.Info.ArchiveFile, run.Info.PasswordTail));

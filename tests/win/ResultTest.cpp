@@ -104,7 +104,7 @@ protected:
     TScratchFolder folder;
     TPath path = folder / L"Results.txt";
     HWND owner = nullptr;
-    TfResult result;
+    TOwned<TfResult> result;
 };
 
 TEST_F(ResultWindowTest, FixedWindowOfTheDesignedSizeAndTexts) {

@@ -175,7 +175,7 @@ protected:
     }
 
     HWND owner = nullptr;
-    TfRightAnswer form;
+    TOwned<TfRightAnswer> form;
 };
 
 TEST_F(RightAnswerTest, WindowAsDesigned) {
