@@ -16,6 +16,8 @@ protected:
     ~TfAnswers() override;
 
 public:
+    // The scroll bar's arrow step, also that of the arrow keys on the stage.
+    static constexpr int kScrollSmallChange = 2;
     // `outcome` is the main window's Outcome byte: btnOkClick sets it to 1 (answered) only when it is 0.
     explicit TfAnswers(uint8_t& outcome);
 

@@ -7,7 +7,7 @@
 
 #include "platform/Window.h"
 
-class TGroupBox : public TWindow {
+class TGroupBox : public TPaintedWindow {
 protected:
     ~TGroupBox() override = default;
 
@@ -17,7 +17,8 @@ public:
 protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
+    void Paint(HDC dc) override;
+
 private:
-    void Paint(HDC dc);
     HFONT font_ = nullptr;
 };

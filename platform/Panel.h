@@ -5,7 +5,7 @@
 
 #include "platform/Window.h"
 
-class TPanel : public TWindow {
+class TPanel : public TPaintedWindow {
 protected:
     ~TPanel() override = default;
 
@@ -21,8 +21,9 @@ public:
 protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
+    void Paint(HDC dc) override;
+
 private:
-    void Paint(HDC dc);
     TBevel bevel_ = TBevel::Raised;
     COLORREF color_ = GetSysColor(COLOR_BTNFACE);
     HFONT font_ = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));

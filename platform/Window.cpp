@@ -79,7 +79,7 @@ LRESULT CALLBACK TWindow::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPA
     return result;
 }
 
-LRESULT TViewControl::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT TPaintedWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_ERASEBKGND:
         return 1;
@@ -90,11 +90,17 @@ LRESULT TViewControl::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
         EndPaint(Handle(), &ps);
         return 0;
     }
+    }
+    return TWindow::HandleMessage(message, wParam, lParam);
+}
+
+LRESULT TViewControl::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
     case WM_PRINTCLIENT:
         Paint(reinterpret_cast<HDC>(wParam));
         return 0;
     case WM_NCHITTEST:
         return HTTRANSPARENT;
     }
-    return TWindow::HandleMessage(message, wParam, lParam);
+    return TPaintedWindow::HandleMessage(message, wParam, lParam);
 }

@@ -34,13 +34,21 @@ private:
     HWND hwnd_ = nullptr;
 };
 
-// A control that only shows something (a picture, an embedded object): it paints its whole
-// client area itself, also when asked to print it, and never takes the pointer, which goes to
-// the window underneath as with a label.
-class TViewControl : public TWindow {
+// A window that paints its whole client area itself: no background is erased first, so nothing
+// flickers.
+class TPaintedWindow : public TWindow {
+protected:
+    ~TPaintedWindow() override = default;
+    virtual void Paint(HDC dc) = 0;
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+};
+
+// A control that only shows something (a picture, an embedded object): it paints itself also
+// when asked to print it, and never takes the pointer, which goes to the window underneath as
+// with a label.
+class TViewControl : public TPaintedWindow {
 protected:
     ~TViewControl() override = default;
-    virtual void Paint(HDC dc) = 0;
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 };
 

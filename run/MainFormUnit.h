@@ -38,6 +38,16 @@ enum TQuestionOutcome : uint8_t {
     qoTestTimeOut = 5,
 };
 
+// Told of the moments of a run that cannot be read off its windows.
+class TRunObserver {
+public:
+    virtual ~TRunObserver() = default;
+    // A question is on screen and its wait has begun.
+    virtual void QuestionWaiting() {}
+    // A slide has moved its window one step.
+    virtual void SlideStep() {}
+};
+
 class TfMain : public TWindow, public TAnswerAttachHost {
 protected:
     ~TfMain() override;
@@ -69,8 +79,6 @@ public:
     void tmrLimitTimer();
     void tmrGlobalTimeTimer();
     void OnAnimationTimer();
-    // The answers window's OK: counts only while nothing else has ended the question.
-    void SetAnswered();
 
     // Time limits: n seconds from now, 0 none, negative inert.
     void SetTimeLimit(int32_t n);
@@ -162,10 +170,8 @@ public:
     TTimer tmrLimit;
     TTimer tmrGlobalTime;
     int32_t QuestionPanelMinHeight = 0;
-    // Ticks of the slide animation so far, and questions that reached their wait, for
-    // whoever watches the run.
-    uint32_t AnimationTicks = 0;
-    volatile uint32_t QuestionsShown = 0;
+    // Whoever watches the run from outside (the tests); the program sets none.
+    TRunObserver* Observer = nullptr;
 
     static constexpr int kInfoHeight = 93;
 
@@ -178,7 +184,6 @@ private:
     void SyncSkipButton();
     int ClientWidth() const;
     int ClientHeight() const;
-    RECT ChildRect(HWND window) const;
     void EndSession();
     bool RunTestSteps(const TPath& archiveFile);
     void AbandonRun();

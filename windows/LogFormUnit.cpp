@@ -43,10 +43,7 @@ bool TfLog::Create(HWND owner) {
     const int y = (GetSystemMetrics(SM_CYSCREEN) - kHeight) / 2;
     if (!CreateHandle(exStyle, kLogClass, kLogCaption, style, x, y, kWidth, kHeight, owner)) return false;
 
-    NONCLIENTMETRICSW metrics = {};
-    metrics.cbSize = sizeof(metrics);
-    SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
-    font_ = CreateFontIndirectW(&metrics.lfMessageFont);
+    font_ = CreateMessageFont();
 
     HINSTANCE instance = GetModuleHandleW(nullptr);
     mmMain = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"",

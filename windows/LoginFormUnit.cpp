@@ -46,10 +46,7 @@ bool TfLogin::Create(HWND owner) {
     const int y = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
     if (!CreateHandle(exStyle, kLoginClass, kLoginCaption, style, x, y, width, height, owner)) return false;
 
-    NONCLIENTMETRICSW metrics = {};
-    metrics.cbSize = sizeof(metrics);
-    SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
-    font_ = CreateFontIndirectW(&metrics.lfMessageFont);
+    font_ = CreateMessageFont();
 
     HINSTANCE instance = GetModuleHandleW(nullptr);
     auto make = [&](const wchar_t* cls, const wchar_t* text, DWORD style, DWORD ex, int x, int y, int w, int h,

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "platform/Win32Util.h"
+
 const wchar_t kQuestAttachCaption[] = L"Вложение вопроса";
 const wchar_t kQuestAttachStatus[] = L"Размер окна можно менять мышью";
 
@@ -57,7 +59,7 @@ void TfQuestAttach::PlaceWindow(int left, int top, int width, int height) {
 }
 
 void TfQuestAttach::SetStatusVisible(bool visible) {
-    ShowWindow(stbMain, visible ? SW_SHOWNA : SW_HIDE);
+    SetVisible(stbMain, visible);
     Relayout();
 }
 

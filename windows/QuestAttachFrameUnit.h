@@ -38,7 +38,7 @@ protected:
 };
 
 // The picture shown on the video display until a clip draws over it.
-class TVideoPlaceholder : public TWindow {
+class TVideoPlaceholder : public TPaintedWindow {
 protected:
     ~TVideoPlaceholder() override = default;
 
@@ -47,7 +47,7 @@ public:
     bool Create(HWND parent);
 
 protected:
-    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void Paint(HDC dc) override;
 };
 
 class TfrQuestAttach : public TWindow {

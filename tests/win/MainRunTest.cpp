@@ -17,6 +17,7 @@
 #include "archive/ZipTest.h"
 #include "model/Codepage.h"
 #include "run/MainFormUnit.h"
+#include "tests/win/RunWatch.h"
 #include "tests/win/WinTestUtil.h"
 #include "tools/TestBuilder.h"
 #include "windows/ResultFormUnit.h"
@@ -77,7 +78,7 @@ private:
 class TPerson {
 public:
     TPerson(TfMain& main, std::function<void(TPerson&)> script)
-        : main_(main), thread_([this, script] {
+        : main_(main), watch_(main), thread_([this, script] {
               script(*this);
               done_ = true;
           }) {}
@@ -121,7 +122,7 @@ public:
     // and waiting for its answer.
     bool WaitQuestion(uint32_t n, int ms = 10000) {
         for (int waited = 0; waited < ms; waited += 5) {
-            if (main_.QuestionsShown >= n) return true;
+            if (watch_.QuestionsShown >= n) return true;
             Sleep(5);
         }
         ADD_FAILURE() << "question " << n << " never came";
@@ -175,6 +176,7 @@ public:
 
 private:
     TfMain& main_;
+    TRunWatch watch_;
     std::atomic<bool> done_{false};
     std::thread thread_;
 };
@@ -479,20 +481,21 @@ TEST(MainRun, SlidesTakeTheirTicksAndLandExactly) {
         ASSERT_TRUE(main.Create());
         ShowWindow(main.Handle(), SW_SHOW);
         HWND box = main.gbxInfo.Handle();
-        const uint32_t before = main.AnimationTicks;
+        TRunWatch watch(main);
+        const uint32_t before = watch.SlideSteps;
         main.SlideInfoIn();
         RECT rc;
         GetWindowRect(box, &rc);
         EXPECT_EQ(rc.top, GetSystemMetrics(SM_CYSCREEN) - TfMain::kInfoHeight) << int(steps);
-        EXPECT_EQ(main.AnimationTicks - before, steps) << "full slide of " << int(steps);
+        EXPECT_EQ(watch.SlideSteps - before, steps) << "full slide of " << int(steps);
         EXPECT_TRUE(IsWindowVisible(box));
 
-        const uint32_t half = main.AnimationTicks;
+        const uint32_t half = watch.SlideSteps;
         main.SlideWindow(box, 37, 11, -1, -1, main.HalfSlideSteps());
         GetWindowRect(box, &rc);
         EXPECT_EQ(rc.left, 37);
         EXPECT_EQ(rc.top, 11);
-        EXPECT_EQ(main.AnimationTicks - half, steps == 7 ? 3u : 1u) << "half slide of " << int(steps);
+        EXPECT_EQ(watch.SlideSteps - half, steps == 7 ? 3u : 1u) << "half slide of " << int(steps);
 
         main.SlideInfoOut();
         GetWindowRect(box, &rc);

@@ -20,6 +20,7 @@
 #include "model/Codepage.h"
 #include "run/MainFormUnit.h"
 #include "tests/win/AttachTestUtil.h"
+#include "tests/win/RunWatch.h"
 #include "tools/TestBuilder.h"
 #include "windows/QuestAttachFormUnit.h"
 
@@ -576,9 +577,9 @@ TSourceAttach Attach(const std::string& file, uint8_t scaleMode = 0) {
 // screen meanwhile.
 class TAnswerer {
 public:
-    TAnswerer(TfMain& main, uint32_t n)
-        : thread_([this, &main, n] {
-              for (int waited = 0; main.QuestionsShown < n && waited < 10000; waited += 5) Sleep(5);
+    TAnswerer(TfMain& main, const TRunWatch& watch, uint32_t n)
+        : thread_([this, &main, &watch, n] {
+              for (int waited = 0; watch.QuestionsShown < n && waited < 10000; waited += 5) Sleep(5);
               HWND viewer = main.QuestAttach->Handle();
               ViewerShown = IsWindowVisible(viewer) != FALSE;
               Frames = ChildrenOf(viewer, L"TfrQuestAttach").size();
@@ -614,9 +615,10 @@ TEST(QuestAttachRun, QuestionsShowTheirAttachmentsWhileTheyWait) {
     ASSERT_TRUE(main.Test->OpenTest(run.Info.ArchiveFile, run.Info.PasswordTail));
     main.Test->ExtractAttachments = true;
     main.QuestionsPerTest = 3;
+    TRunWatch watch(main);
 
     {
-        TAnswerer person(main, 1);
+        TAnswerer person(main, watch, 1);
         EXPECT_EQ(main.AskQuestion(0), qoAnswered);
         person.Join();
         EXPECT_TRUE(person.ViewerShown);
@@ -631,7 +633,7 @@ TEST(QuestAttachRun, QuestionsShowTheirAttachmentsWhileTheyWait) {
     }
     {
         // An object that cannot be loaded stands empty in place of the text; the run goes on.
-        TAnswerer person(main, 2);
+        TAnswerer person(main, watch, 2);
         EXPECT_EQ(main.AskQuestion(1), qoAnswered);
         person.Join();
         EXPECT_FALSE(person.ViewerShown);
@@ -640,7 +642,7 @@ TEST(QuestAttachRun, QuestionsShowTheirAttachmentsWhileTheyWait) {
         EXPECT_TRUE(main.ocQuestion.Object.Empty());
     }
     {
-        TAnswerer person(main, 3);
+        TAnswerer person(main, watch, 3);
         EXPECT_EQ(main.AskQuestion(2), qoAnswered);
         person.Join();
         EXPECT_FALSE(person.ViewerShown);
