@@ -61,6 +61,13 @@ public:
     // The program's run: the test's information, then registration, run and result until
     // the person leaves; returns when the program is to end.
     void RunTestLoop();
+
+    static constexpr int kInfoHeight = 93;
+
+protected:
+    // The steps of the run and its state, kept to the window itself (the tests open them up in
+    // a class of their own).
+
     // One test run; false when the test cannot be read.
     bool RunTest(const TPath& archiveFile);
     TQuestionOutcome AskQuestion(int32_t index);
@@ -173,9 +180,6 @@ public:
     // Whoever watches the run from outside (the tests); the program sets none.
     TRunObserver* Observer = nullptr;
 
-    static constexpr int kInfoHeight = 93;
-
-protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:

@@ -11,6 +11,7 @@
 #include "app/Payload.h"
 #include "model/TestData.h"
 #include "run/MainFormUnit.h"
+#include "tests/win/MainFormAccess.h"
 #include "tests/win/AttachTestUtil.h"
 #include "windows/AttachLayout.h"
 
@@ -18,7 +19,7 @@ using namespace attachtest;
 
 TEST(AnswersPopup, CreatedHiddenInsideTheMainWindow) {
     TPayloadInfo settings;
-    TOwned<TfMain> main(settings);
+    TOwned<TfMainForTest> main(settings);
     ASSERT_TRUE(main.Create());
     ASSERT_TRUE(main.AnswersPopup);
     HWND popup = main.AnswersPopup->Handle();

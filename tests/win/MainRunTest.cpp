@@ -17,6 +17,7 @@
 #include "archive/ZipTest.h"
 #include "model/Codepage.h"
 #include "run/MainFormUnit.h"
+#include "tests/win/MainFormAccess.h"
 #include "tests/win/RunWatch.h"
 #include "tests/win/WinTestUtil.h"
 #include "tools/TestBuilder.h"
@@ -77,7 +78,7 @@ private:
 // Plays the person at the player while the test's thread runs the program's loop.
 class TPerson {
 public:
-    TPerson(TfMain& main, std::function<void(TPerson&)> script)
+    TPerson(TfMainForTest& main, std::function<void(TPerson&)> script)
         : main_(main), watch_(main), thread_([this, script] {
               script(*this);
               done_ = true;
@@ -175,7 +176,7 @@ public:
     std::wstring markText;
 
 private:
-    TfMain& main_;
+    TfMainForTest& main_;
     TRunWatch watch_;
     std::atomic<bool> done_{false};
     std::thread thread_;
@@ -207,7 +208,7 @@ TEST(MainRun, SequentialSkippedQuestionComesBackLastAndTheNextRunContinues) {
     source.SequentialOrder = true;
     source.SkipsAllowed = 1;
     TBuiltTest test(source);
-    TOwned<TfMain> main(test.Info);
+    TOwned<TfMainForTest> main(test.Info);
     ASSERT_TRUE(main.Create());
     main.Result->ResultsPath = test.ResultsPath();
 
@@ -272,7 +273,7 @@ TEST(MainRun, SequentialSkippedQuestionComesBackLastAndTheNextRunContinues) {
 TEST(MainRun, InterruptionAsksFirstAndEndsTheRunWithMarkZero) {
     TTestSource source = TypedTest(3);
     TBuiltTest test(source);
-    TOwned<TfMain> main(test.Info);
+    TOwned<TfMainForTest> main(test.Info);
     ASSERT_TRUE(main.Create());
     main.Result->ResultsPath = test.ResultsPath();
     uint8_t afterCancel = 99;
@@ -300,7 +301,7 @@ TEST(MainRun, QuestionLimitsRunOutOneByOne) {
     TTestSource source = TypedTest(2);
     source.LimitSeconds = 1;
     TBuiltTest test(source);
-    TOwned<TfMain> main(test.Info);
+    TOwned<TfMainForTest> main(test.Info);
     ASSERT_TRUE(main.Create());
     main.Result->ResultsPath = test.ResultsPath();
     TPerson person(main, [&](TPerson& p) {
@@ -326,7 +327,7 @@ TEST(MainRun, WholeTestLimitEndsTheRunAndTheQuestionOnScreenDoesNotCount) {
     source.LimitSeconds = 2;
     source.LimitWholeTest = true;
     TBuiltTest test(source);
-    TOwned<TfMain> main(test.Info);
+    TOwned<TfMainForTest> main(test.Info);
     ASSERT_TRUE(main.Create());
     main.Result->ResultsPath = test.ResultsPath();
     TPerson person(main, [&](TPerson& p) {
@@ -349,7 +350,7 @@ TEST(MainRun, NoQuestionsStillGivesAResult) {
     TTestSource source = TypedTest(2);
     TBuiltTest test(source);
     test.Info.QuestionsPerTest = 0;  // only a test built elsewhere asks nothing
-    TOwned<TfMain> main(test.Info);
+    TOwned<TfMainForTest> main(test.Info);
     ASSERT_TRUE(main.Create());
     main.Result->ResultsPath = test.ResultsPath();
     TPerson person(main, [&](TPerson& p) {
@@ -380,7 +381,7 @@ TEST(MainRun, ADamagedQuestionIsShownEmptyLoggedAndTheRunGoesOn) {
     bytes.replace(name - 46 + 20, 4, big);
     ASSERT_TRUE(WriteWholeFile(test.Info.ArchiveFile, bytes));
 
-    TOwned<TfMain> main(test.Info);
+    TOwned<TfMainForTest> main(test.Info);
     ASSERT_TRUE(main.Create());
     main.Result->ResultsPath = test.ResultsPath();
     bool okEnabled = false;
@@ -416,7 +417,7 @@ TEST(MainRun, ADamagedQuestionIsShownEmptyLoggedAndTheRunGoesOn) {
 TEST(MainRun, OnlyThisRunsTestTimeOutEndsTheNextWait) {
     TTestSource source = TypedTest(3);
     TBuiltTest test(source);
-    TOwned<TfMain> main(test.Info);
+    TOwned<TfMainForTest> main(test.Info);
     ASSERT_TRUE(main.Create());
     ASSERT_TRUE(main.Test->OpenTest(test.Info.ArchiveFile, test.Info.PasswordTail));
     main.QuestionsPerTest = 3;
@@ -453,7 +454,7 @@ TEST(MainRun, TheWholeTestCountdownEndsWithItsRun) {
     source.LimitSeconds = 60;
     source.LimitWholeTest = true;
     TBuiltTest test(source);
-    TOwned<TfMain> main(test.Info);
+    TOwned<TfMainForTest> main(test.Info);
     ASSERT_TRUE(main.Create());
     main.Result->ResultsPath = test.ResultsPath();
     int32_t tagDuringRun = 0;
@@ -477,7 +478,7 @@ TEST(MainRun, SlidesTakeTheirTicksAndLandExactly) {
     for (uint8_t steps : {0, 1, 7}) {
         TPayloadInfo settings;
         settings.EffectSteps = steps;
-        TOwned<TfMain> main(settings);
+        TOwned<TfMainForTest> main(settings);
         ASSERT_TRUE(main.Create());
         ShowWindow(main.Handle(), SW_SHOW);
         HWND box = main.gbxInfo.Handle();
@@ -507,7 +508,7 @@ TEST(MainRun, SlidesTakeTheirTicksAndLandExactly) {
 
 TEST(MainRun, CountdownFillsTheBarAndSignalsOnce) {
     TPayloadInfo settings;
-    TOwned<TfMain> main(settings);
+    TOwned<TfMainForTest> main(settings);
     ASSERT_TRUE(main.Create());
     struct {
         bool whole;
@@ -541,7 +542,7 @@ TEST(MainRun, CountdownFillsTheBarAndSignalsOnce) {
 
 TEST(MainRun, ElapsedTimeCountsSeconds) {
     TPayloadInfo settings;
-    TOwned<TfMain> main(settings);
+    TOwned<TfMainForTest> main(settings);
     ASSERT_TRUE(main.Create());
     main.tmrGlobalTime.Tag = 0;
     const DWORD start = GetTickCount();
@@ -552,7 +553,7 @@ TEST(MainRun, ElapsedTimeCountsSeconds) {
 
 TEST(MainRun, WheelAndArrowsMoveTheAnswersScrollBar) {
     TPayloadInfo settings;
-    TOwned<TfMain> main(settings);
+    TOwned<TfMainForTest> main(settings);
     ASSERT_TRUE(main.Create());
     ShowWindow(main.Handle(), SW_SHOW);
     HWND answers = main.Answers->Handle();

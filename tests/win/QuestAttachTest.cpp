@@ -19,6 +19,7 @@
 #include "archive/ZipTest.h"
 #include "model/Codepage.h"
 #include "run/MainFormUnit.h"
+#include "tests/win/MainFormAccess.h"
 #include "tests/win/AttachTestUtil.h"
 #include "tests/win/RunWatch.h"
 #include "tools/TestBuilder.h"
@@ -62,7 +63,7 @@ protected:
     int AvailHeight(int extra) const { return Main().cy - Question().bottom - TfMain::kInfoHeight - 20 - extra; }
 
     TPayloadInfo settings;
-    TOwned<TfMain> main{settings};
+    TOwned<TfMainForTest> main{settings};
     HWND viewer = nullptr;
     TScratchFolder scratch;
 };
@@ -577,7 +578,7 @@ TSourceAttach Attach(const std::string& file, uint8_t scaleMode = 0) {
 // screen meanwhile.
 class TAnswerer {
 public:
-    TAnswerer(TfMain& main, const TRunWatch& watch, uint32_t n)
+    TAnswerer(TfMainForTest& main, const TRunWatch& watch, uint32_t n)
         : thread_([this, &main, &watch, n] {
               for (int waited = 0; watch.QuestionsShown < n && waited < 10000; waited += 5) Sleep(5);
               HWND viewer = main.QuestAttach->Handle();
@@ -609,7 +610,7 @@ TEST(QuestAttachRun, QuestionsShowTheirAttachmentsWhileTheyWait) {
     object.Height = 100;
     TAttachRun run({{L"pic.bmp", MakeBmp(40, 30)}, {L"broken.ole", "BDOC but nothing after it"}},
                    {{"picture", Attach("pic.bmp", 2)}, {"object", object}, {"nothing", TSourceAttach{}}});
-    TOwned<TfMain> main(run.Info);
+    TOwned<TfMainForTest> main(run.Info);
     ASSERT_TRUE(main.Create());
     ShowWindow(main.Handle(), SW_SHOW);
     ASSERT_TRUE(main.Test->OpenTest(run.Info.ArchiveFile, run.Info.PasswordTail));

@@ -6,10 +6,11 @@
 #include <cstdint>
 
 #include "run/MainFormUnit.h"
+#include "tests/win/MainFormAccess.h"
 
 class TRunWatch : public TRunObserver {
 public:
-    explicit TRunWatch(TfMain& main) : main_(main) { main_.Observer = this; }
+    explicit TRunWatch(TfMainForTest& main) : main_(main) { main_.Observer = this; }
     ~TRunWatch() override { main_.Observer = nullptr; }
     TRunWatch(const TRunWatch&) = delete;
     TRunWatch& operator=(const TRunWatch&) = delete;
@@ -21,5 +22,5 @@ public:
     std::atomic<uint32_t> SlideSteps{0};
 
 private:
-    TfMain& main_;
+    TfMainForTest& main_;
 };
