@@ -287,16 +287,10 @@ bool TfMain::RunTestSteps(const TPath& archiveFile) {
     }
     ShowWait();
 
-    LimitSeconds = settings_.LimitSeconds;
-    LimitWholeTest = settings_.LimitWholeTest;
-    NoLimitForInput = settings_.NoLimitForInput;
-    QuestionsPerTest = std::min(settings_.QuestionsPerTest, Test->QuestionCount());
-    SequentialOrder = settings_.SequentialOrder;
-    KeepAnswerOrder = settings_.KeepAnswerOrder;
-    ShowRightAnswer = settings_.ShowRightAnswer;
-    SkipsAllowed = settings_.SkipsAllowed;
+    Run = settings_;
+    Run.QuestionsPerTest = std::min(Run.QuestionsPerTest, Test->QuestionCount());
 
-    SkipCounter.Start(SkipsAllowed, QuestionsPerTest);
+    SkipCounter.Start(Run.SkipsAllowed, Run.QuestionsPerTest);
     SyncSkipButton();
     Score.ResetScore(settings_.MaxScore);
     FillInfo();
@@ -304,11 +298,11 @@ bool TfMain::RunTestSteps(const TPath& archiveFile) {
     runInProgress_ = true;
     tmrGlobalTime.Tag = 0;
     testTimeExpired_ = false;
-    if (LimitSeconds < 1) {
+    if (Run.LimitSeconds < 1) {
         WholeTestLimitActive = false;
     } else {
-        WholeTestLimitActive = LimitWholeTest;
-        if (WholeTestLimitActive) SetTimeLimit(LimitSeconds);
+        WholeTestLimitActive = Run.LimitWholeTest;
+        if (WholeTestLimitActive) SetTimeLimit(Run.LimitSeconds);
     }
     Test->ExtractAttachments = true;
     SlideInfoIn();
@@ -408,7 +402,7 @@ void TfMain::FillInfo() {
 
 void TfMain::BuildQuestionOrder() {
     const int32_t lastQuest = Test->ReadLastQuest();
-    QuestionOrder.BuildQuestionOrder(QuestionsPerTest, Test->QuestionCount(), SequentialOrder, lastQuest);
+    QuestionOrder.BuildQuestionOrder(Run.QuestionsPerTest, Test->QuestionCount(), Run.SequentialOrder, lastQuest);
 }
 
 int32_t TfMain::NextQuestion() {
@@ -425,7 +419,7 @@ void TfMain::SyncSkipButton() {
 }
 
 TQuestionOutcome TfMain::AskQuestion(int32_t index) {
-    SetWindowText1251(lbQuestionsCount, QuestionsCountText(AnsweredCount() + 1, QuestionsPerTest));
+    SetWindowText1251(lbQuestionsCount, QuestionsCountText(AnsweredCount() + 1, Run.QuestionsPerTest));
     Question = TTestQuestion();
     Test->LoadQuestion(index, Question);
     Score.SetCurrentPriority(Question.Priority);
@@ -438,7 +432,7 @@ TQuestionOutcome TfMain::AskQuestion(int32_t index) {
     }
     ShowQuestionText(Question.Text);
     if (Question.AttachKind != akNone) ShowQuestionAttach(Question.AttachKind, Question.AttachPath, Question.Attach);
-    Answers->LoadAnswers(Question.Answers, !KeepAnswerOrder, Question.AnswerMode);
+    Answers->LoadAnswers(Question.Answers, !Run.KeepAnswerOrder, Question.AnswerMode);
     HideWait();
 
     // This run's whole-test limit that ran out between two questions ends the run here; any other
@@ -446,7 +440,7 @@ TQuestionOutcome TfMain::AskQuestion(int32_t index) {
     Outcome = WholeTestLimitActive && testTimeExpired_ ? qoTestTimeOut : qoNone;
     SlideQuestionIn();
     if (!WholeTestLimitActive) {
-        SetTimeLimit(QuestionTimeLimit(LimitSeconds, NoLimitForInput, Question.AnswerMode, Question.TimeLimit));
+        SetTimeLimit(QuestionTimeLimit(Run.LimitSeconds, Run.NoLimitForInput, Question.AnswerMode, Question.TimeLimit));
     }
     if (Observer != nullptr) Observer->QuestionWaiting();
     WaitUntil([this] { return Outcome != qoNone; });
@@ -455,14 +449,14 @@ TQuestionOutcome TfMain::AskQuestion(int32_t index) {
     SlideQuestionOut();
 
     const auto outcome = static_cast<TQuestionOutcome>(Outcome);
-    if ((outcome == qoAnswered || outcome == qoQuestionTimeOut) && ShowRightAnswer != 0) {
+    if ((outcome == qoAnswered || outcome == qoQuestionTimeOut) && Run.ShowRightAnswer != 0) {
         ShowRightAnswerWindow(Answers->GetScore());
     }
     return outcome;
 }
 
 void TfMain::ShowRightAnswerWindow(long double ratio) {
-    RightAnswer->ShowAnswer(Question.Answers, ratio, Question.AnswerMode, ShowRightAnswer);
+    RightAnswer->ShowAnswer(Question.Answers, ratio, Question.AnswerMode, Run.ShowRightAnswer);
 }
 
 void TfMain::ShowQuestionText(const std::string& text) {

@@ -133,14 +133,8 @@ protected:
     // State of the run.
     uint8_t Outcome = qoNone;
     bool WholeTestLimitActive = false;
-    int32_t LimitSeconds = 0;
-    bool LimitWholeTest = false;
-    bool NoLimitForInput = false;
-    int32_t QuestionsPerTest = 0;
-    bool SequentialOrder = false;
-    bool KeepAnswerOrder = false;
-    int32_t ShowRightAnswer = 0;
-    int32_t SkipsAllowed = 0;
+    // The run's own copy of the test's settings; QuestionsPerTest is capped to the bank.
+    TRunSettings Run;
     TQuestionOrder QuestionOrder;
     TSkipCounter SkipCounter;  // btnSkip's Tag and enabled state
     TScore Score;

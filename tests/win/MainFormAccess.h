@@ -34,7 +34,6 @@ public:
     using TfMain::Outcome;
     using TfMain::Question;
     using TfMain::QuestionPanelMinHeight;
-    using TfMain::QuestionsPerTest;
     using TfMain::WholeTestLimitActive;
 
     using TfMain::Answers;
@@ -55,4 +54,6 @@ public:
     using TfMain::tmrAnimation;
     using TfMain::tmrGlobalTime;
     using TfMain::tmrLimit;
+
+    int32_t& QuestionsPerTest = Run.QuestionsPerTest;
 };
