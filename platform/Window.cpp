@@ -86,12 +86,31 @@ LRESULT TPaintedWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
     case WM_PAINT: {
         PAINTSTRUCT ps;
         HDC dc = BeginPaint(Handle(), &ps);
-        Paint(dc);
+        if (DoubleBuffered) {
+            PaintBuffered(dc, ps.rcPaint);
+        } else {
+            Paint(dc);
+        }
         EndPaint(Handle(), &ps);
         return 0;
     }
     }
     return TWindow::HandleMessage(message, wParam, lParam);
+}
+
+void TPaintedWindow::PaintBuffered(HDC dc, const RECT& area) {
+    const int width = area.right - area.left, height = area.bottom - area.top;
+    if (width <= 0 || height <= 0) return;
+    HDC memory = CreateCompatibleDC(dc);
+    HBITMAP bitmap = CreateCompatibleBitmap(dc, width, height);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    SetViewportOrgEx(memory, -area.left, -area.top, nullptr);
+    Paint(memory);
+    SetViewportOrgEx(memory, 0, 0, nullptr);
+    BitBlt(dc, area.left, area.top, width, height, memory, 0, 0, SRCCOPY);
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
 }
 
 LRESULT TViewControl::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {

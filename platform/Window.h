@@ -41,6 +41,12 @@ protected:
     ~TPaintedWindow() override = default;
     virtual void Paint(HDC dc) = 0;
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    // Paint draws into an off-screen picture of the area to be painted, which then goes to the
+    // screen at once: a picture built up in many steps never shows half done.
+    bool DoubleBuffered = false;
+
+private:
+    void PaintBuffered(HDC dc, const RECT& area);
 };
 
 // A control that only shows something (a picture, an embedded object): it paints itself also
