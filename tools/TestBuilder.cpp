@@ -10,6 +10,7 @@
 #include <set>
 #include <system_error>
 
+#include "archive/EntryName.h"
 #include "archive/ZipTest.h"
 #include "model/Codepage.h"
 #include "model/IniFile.h"
@@ -440,11 +441,7 @@ std::string SafeFileName(const std::string& entryCp1251) {
     }
     while (!name.empty() && (name.back() == '.' || name.back() == ' ')) name.back() = '_';
     if (name.empty()) name = "_";
-    const std::string stem = AsciiUpper(name.substr(0, name.find('.')));
-    static const std::set<std::string> kDevices = {"CON",  "PRN",  "AUX",  "NUL",  "COM1", "COM2", "COM3", "COM4",
-                                                   "COM5", "COM6", "COM7", "COM8", "COM9", "LPT1", "LPT2", "LPT3",
-                                                   "LPT4", "LPT5", "LPT6", "LPT7", "LPT8", "LPT9"};
-    if (kDevices.count(stem)) name = "_" + name;
+    if (IsDeviceName(name, TDeviceStem::AsWritten)) name = "_" + name;
     return name;
 }
 
