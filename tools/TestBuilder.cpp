@@ -31,7 +31,6 @@ constexpr int64_t kInt32Min = std::numeric_limits<int32_t>::min();
 constexpr size_t kMaxTextBytes = 0xFFFF;
 constexpr size_t kMaxCaptionBytes = 0xFF;
 constexpr size_t kMaxAnswers = 0xFF;
-constexpr char kVariantSeparator = '\xA6';
 constexpr int kBuildCompressionLevel = 9;
 constexpr size_t kCopyBlock = 1 << 20;
 // Progress: copying the attachments, then packing, then the executable.
@@ -254,7 +253,7 @@ private:
             Error(place, "no accepted variants");
             return;
         }
-        size_t bytes = answer.Variants.size() - 1;  // the separators
+        size_t bytes = (answer.Variants.size() - 1) * kVariantSeparator.size();
         for (size_t v = 0; v < answer.Variants.size(); ++v) {
             const std::string& variant = answer.Variants[v];
             Text(q, path + ".Text", variant, 0, true);
@@ -760,15 +759,9 @@ TUnpackResult UnpackTest(const TPath& testExe, const TPath& given) {
                 TSourceAnswer answer;
                 answer.Weight = a.Weight;
                 if (stored.AnswerMode == amTyped) {
-                    answer.Variants.emplace_back();
-                    for (char c : a.Text) {
-                        if (c == kVariantSeparator) {
-                            answer.Variants.emplace_back();
-                        } else {
-                            answer.Variants.back() += c;
-                        }
+                    for (const std::string& variant : SplitVariants(a.Text)) {
+                        answer.Variants.push_back(SourceText(variant));
                     }
-                    for (std::string& variant : answer.Variants) variant = SourceText(variant);
                 } else {
                     answer.Text = SourceText(a.Text);
                 }
