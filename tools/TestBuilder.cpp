@@ -9,6 +9,7 @@
 #include <random>
 #include <set>
 #include <system_error>
+#include <utility>
 
 #include "archive/EntryName.h"
 #include "archive/ZipTest.h"
@@ -36,14 +37,6 @@ constexpr size_t kCopyBlock = 1 << 20;
 // Progress: copying the attachments, then packing, then the executable.
 constexpr int kCopyShare = 30;
 constexpr int kPackShare = 60;
-
-struct TExtensionAlias {
-    const char* Long;
-    const char* Short;
-};
-constexpr TExtensionAlias kExtensionAliases[] = {{"JPEG", "JPG"}, {"MPEG", "MPG"}, {"MIDI", "MID"}};
-constexpr char kShownExtensions[] =
-    ".jpg .bmp .emf .wmf (pictures), .wav .mp1 .mp2 .mp3 .mid .rmi .wma (sounds), .avi .mpg (videos), .fme, .ole";
 
 std::string Place(const std::string& question, const std::string& path) {
     if (question.empty()) return path;
@@ -449,6 +442,41 @@ std::string LowerAscii(std::string text) {
     return text;
 }
 
+// The kinds in the order the messages name them, and what the messages call them.
+constexpr std::pair<TAttachKind, const char*> kShownKinds[] = {
+    {akPicture, " (pictures)"}, {akSound, " (sounds)"}, {akVideo, " (videos)"}, {akFme, ""}, {akOle, ""}};
+
+// The extensions of kAttachExtensions in lower case, the three-letter ones or the longer ones.
+std::vector<std::string> ExtensionsOf(TAttachKind kind, bool longer) {
+    std::vector<std::string> out;
+    for (const TAttachExtension& e : kAttachExtensions) {
+        if (e.Kind == kind && (e.Stored != nullptr) == longer) out.push_back(LowerAscii(e.Extension));
+    }
+    return out;
+}
+
+// ".jpg .bmp .emf .wmf (pictures), .wav ... (sounds), .avi .mpg (videos), .fme, .ole"
+std::string ShownExtensions() {
+    std::string shown;
+    for (const auto& [kind, what] : kShownKinds) {
+        std::string list;
+        for (const std::string& extension : ExtensionsOf(kind, false)) list += (list.empty() ? "" : " ") + extension;
+        shown += (shown.empty() ? "" : ", ") + list + what;
+    }
+    return shown;
+}
+
+// ".jpeg, .midi and .mpeg"
+std::string ShortenedExtensions() {
+    std::vector<std::string> all;
+    for (const auto& kind : kShownKinds) {
+        for (const std::string& extension : ExtensionsOf(kind.first, true)) all.push_back(extension);
+    }
+    std::string text;
+    for (size_t i = 0; i < all.size(); ++i) text += (i == 0 ? "" : i + 1 == all.size() ? " and " : ", ") + all[i];
+    return text;
+}
+
 bool IsEmptyFolder(const TPath& folder) {
     std::error_code ec;
     return fs::is_directory(folder, ec) && fs::directory_iterator(folder, ec) == fs::directory_iterator();
@@ -478,19 +506,21 @@ bool AttachExtension(const std::string& fileUtf8, std::string& extension, std::s
         reason = Quoted(fileUtf8) + " has no extension, and the player tells pictures, sounds and videos by it";
         return false;
     }
-    std::string upper = AsciiUpper(extensionText.substr(1));
-    for (const TExtensionAlias& alias : kExtensionAliases) {
-        if (upper == alias.Long) upper = alias.Short;
+    std::string upper = AsciiUpper(extensionText);
+    for (const TAttachExtension& e : kAttachExtensions) {
+        if (e.Stored != nullptr && upper == e.Extension) upper = e.Stored;
     }
+    upper.erase(0, 1);
     const bool plain =
         std::all_of(upper.begin(), upper.end(), [](char c) { return std::isalnum(static_cast<unsigned char>(c)); });
     if (!plain || upper.size() != 3) {
-        reason = Quoted(fileUtf8) + ": the extension must have three letters (.jpeg, .mpeg and .midi are shortened)";
+        reason = Quoted(fileUtf8) + ": the extension must have three letters (" + ShortenedExtensions() +
+                 " are shortened)";
         return false;
     }
     if (GetAttachKind("A." + upper) == akNone) {
         reason =
-            Quoted(fileUtf8) + ": the player cannot show " + extensionText + " files; it shows " + kShownExtensions;
+            Quoted(fileUtf8) + ": the player cannot show " + extensionText + " files; it shows " + ShownExtensions();
         return false;
     }
     extension = upper;
