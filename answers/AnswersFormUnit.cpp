@@ -26,7 +26,6 @@ constexpr UINT_PTR kMemoSubclassId = 1;
 
 constexpr int kScrollWidth = 16;
 constexpr int kScrollMax = 100;
-constexpr int kSmallChange = 2;
 constexpr int kInputBorder = 10;
 constexpr int kInitialWidth = 405;
 constexpr int kInitialHeight = 206;
@@ -115,14 +114,11 @@ HFONT MakeFont(const wchar_t* face, int points, BYTE charset) {
                        CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face);
 }
 
-void SetVisible(HWND hwnd, bool visible) { ShowWindow(hwnd, visible ? SW_SHOWNA : SW_HIDE); }
-
 }  // namespace
 
 TfAnswers::TfAnswers(uint8_t& outcome) : outcome_(outcome) {}
 
 TfAnswers::~TfAnswers() {
-    Destroy();
     if (formFont_ != nullptr) DeleteObject(formFont_);
     if (answerFont_ != nullptr) DeleteObject(answerFont_);
 }
@@ -333,7 +329,7 @@ void TfAnswers::OnVScroll(int code) {
     si.fMask = SIF_ALL;
     GetScrollInfo(scbVert, SB_CTL, &si);
     int pos = 0;
-    if (!ScrollBarTarget(scbVert, code, si.nPos, static_cast<int>(si.nPage), kSmallChange, kScrollMax, pos)) return;
+    if (!ScrollBarTarget(scbVert, code, si.nPos, static_cast<int>(si.nPage), kScrollSmallChange, kScrollMax, pos)) return;
     si.fMask = SIF_POS;
     si.nPos = std::max(0, std::min(pos, kScrollMax));
     SetScrollInfo(scbVert, SB_CTL, &si, TRUE);

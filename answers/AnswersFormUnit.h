@@ -13,10 +13,14 @@
 #include "run/Scoring.h"
 
 class TfAnswers : public TWindow {
+protected:
+    ~TfAnswers() override;
+
 public:
+    // The scroll bar's arrow step, also that of the arrow keys on the stage.
+    static constexpr int kScrollSmallChange = 2;
     // `outcome` is the main window's Outcome byte: btnOkClick sets it to 1 (answered) only when it is 0.
     explicit TfAnswers(uint8_t& outcome);
-    ~TfAnswers() override;
 
     bool Create(HWND mainWindow);            // child of mainWindow, hidden
     void SetFontSize(int points);            // the list's and the memo's font size
@@ -40,7 +44,7 @@ public:
 
     HWND scbVert = nullptr, pnlInput = nullptr, mmInputAnswer = nullptr, pnlControl = nullptr, btnOk = nullptr,
          lbHint = nullptr, shpHint = nullptr;
-    TfrAnswersList frAnswersList;
+    TOwned<TfrAnswersList> frAnswersList;
 
 protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;

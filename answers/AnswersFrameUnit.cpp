@@ -78,10 +78,9 @@ HWND CreateButton(HWND parent, int id, const char* utf8Caption, bool enabled) {
 
 }  // namespace
 
-TfrAnswersList::TfrAnswersList() = default;
+TfrAnswersList::TfrAnswersList() { DoubleBuffered = true; }
 
 TfrAnswersList::~TfrAnswersList() {
-    Destroy();
     if (font_ != nullptr) DeleteObject(font_);
 }
 
@@ -349,28 +348,6 @@ void TfrAnswersList::CancelDrag() {
 
 LRESULT TfrAnswersList::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_ERASEBKGND:
-        return 1;
-    case WM_PAINT: {
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(Handle(), &ps);
-        const RECT& area = ps.rcPaint;
-        const int width = area.right - area.left, height = area.bottom - area.top;
-        if (width > 0 && height > 0) {
-            HDC memory = CreateCompatibleDC(dc);
-            HBITMAP bitmap = CreateCompatibleBitmap(dc, width, height);
-            HGDIOBJ old = SelectObject(memory, bitmap);
-            SetViewportOrgEx(memory, -area.left, -area.top, nullptr);
-            Paint(memory);
-            SetViewportOrgEx(memory, 0, 0, nullptr);
-            BitBlt(dc, area.left, area.top, width, height, memory, 0, 0, SRCCOPY);
-            SelectObject(memory, old);
-            DeleteObject(bitmap);
-            DeleteDC(memory);
-        }
-        EndPaint(Handle(), &ps);
-        return 0;
-    }
     case WM_PRINTCLIENT:
         Paint(reinterpret_cast<HDC>(wParam));
         return 0;
@@ -408,7 +385,7 @@ LRESULT TfrAnswersList::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
         }
         break;
     }
-    return TWindow::HandleMessage(message, wParam, lParam);
+    return TPaintedWindow::HandleMessage(message, wParam, lParam);
 }
 
 void TfrAnswersList::LoadAttachment(const TAnswerEntry& entry) {

@@ -32,10 +32,12 @@ struct TAnswerAttachHost {
     virtual void HideAnswerPopup() = 0;
 };
 
-class TfrAnswersList : public TWindow {
+class TfrAnswersList : public TPaintedWindow {
+protected:
+    ~TfrAnswersList() override;
+
 public:
     TfrAnswersList();
-    ~TfrAnswersList() override;
 
     bool Create(HWND parent, int x, int y, int width, int height);
 
@@ -91,7 +93,7 @@ protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
-    void Paint(HDC dc);
+    void Paint(HDC dc) override;
     void UpdateFont();
     void SetHovered(int position);
     void OnMouseMove(POINT client);

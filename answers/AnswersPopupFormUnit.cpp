@@ -19,7 +19,6 @@ TfAnswersPopup::TfAnswersPopup(TPlayMedia playMedia) : playMedia_(std::move(play
 
 TfAnswersPopup::~TfAnswersPopup() {
     FreeContent();
-    Destroy();
 }
 
 bool TfAnswersPopup::Create(HWND mainWindow) {
@@ -46,7 +45,7 @@ void TfAnswersPopup::ShowAttachment(uint8_t kind, const TPath& file, int32_t wid
     FreeContent();
     RECT client;
     GetClientRect(Handle(), &client);
-    panel_ = std::make_unique<TPanel>();
+    panel_ = std::make_unique<TOwned<TPanel>>();
     panel_->Create(Handle(), kPanelMargin, kPanelMargin, std::max(0, static_cast<int>(client.right) - 2 * kPanelMargin),
                    std::max(0, static_cast<int>(client.bottom) - 2 * kPanelMargin), L"");
     panel_->SetBevel(TPanel::TBevel::Lowered);
@@ -56,7 +55,7 @@ void TfAnswersPopup::ShowAttachment(uint8_t kind, const TPath& file, int32_t wid
 
     switch (kind) {
     case akPicture: {
-        image_ = std::make_unique<TImage>();
+        image_ = std::make_unique<TOwned<TImage>>();
         image_->Create(panel_->Handle(), 0, 0, 0, 0);
         // A picture that cannot be decoded stays empty: a placeholder of no size. The popup is
         // never larger than the screen.
@@ -73,7 +72,7 @@ void TfAnswersPopup::ShowAttachment(uint8_t kind, const TPath& file, int32_t wid
         break;
     case akFme:
     case akOle: {
-        object_ = std::make_unique<TOleContainer>();
+        object_ = std::make_unique<TOwned<TOleContainer>>();
         object_->Create(panel_->Handle(), 0, 0, 0, 0);
         object_->LoadFromFile(file);
         const TAttachRect place = PlacePopupObject(panelWidth, panelHeight, width, height);

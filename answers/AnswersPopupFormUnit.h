@@ -15,6 +15,9 @@
 #include "platform/Window.h"
 
 class TfAnswersPopup : public TWindow {
+protected:
+    ~TfAnswersPopup() override;
+
 public:
     // The main window's PlayMedia: file, play button, stop button, display, scale mode.
     using TPlayMedia = std::function<std::pair<int32_t, int32_t>(const TPath&, HWND, HWND, HWND, uint8_t)>;
@@ -23,7 +26,6 @@ public:
     static constexpr int kInitialHeight = 179;
 
     explicit TfAnswersPopup(TPlayMedia playMedia);
-    ~TfAnswersPopup() override;
 
     // Hidden, inside `mainWindow`.
     bool Create(HWND mainWindow);
@@ -50,9 +52,9 @@ private:
     void FreeContent();
 
     TPlayMedia playMedia_;
-    std::unique_ptr<TPanel> panel_;
-    std::unique_ptr<TImage> image_;
-    std::unique_ptr<TOleContainer> object_;
+    std::unique_ptr<TOwned<TPanel>> panel_;
+    std::unique_ptr<TOwned<TImage>> image_;
+    std::unique_ptr<TOwned<TOleContainer>> object_;
 };
 
 extern const wchar_t kAnswersPopupCaption[];  // "Вложение ответа"

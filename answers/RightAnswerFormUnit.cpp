@@ -39,8 +39,6 @@ constexpr int kBottomMargin = 8;
 const COLORREF kWhite = RGB(255, 255, 255);
 const COLORREF kGreyText = RGB(128, 128, 128);
 
-void SetVisible(HWND hwnd, bool visible) { ShowWindow(hwnd, visible ? SW_SHOWNA : SW_HIDE); }
-
 // The window's own flag: the window as a whole is hidden between showings.
 bool IsShown(HWND hwnd) { return (GetWindowLongW(hwnd, GWL_STYLE) & WS_VISIBLE) != 0; }
 
@@ -106,7 +104,6 @@ TfRightAnswer::TfRightAnswer() : tmrBackCounter(kBackCounterTimer, 1000) {}
 
 TfRightAnswer::~TfRightAnswer() {
     tmrBackCounter.SetEnabled(false);
-    Destroy();
     for (HFONT font : {font_, boldFont_}) {
         if (font != nullptr) DeleteObject(font);
     }

@@ -15,11 +15,13 @@
 #include "platform/Timer.h"
 
 class TfRightAnswer : public TModalWindow {
+protected:
+    ~TfRightAnswer() override;
+
 public:
     static constexpr int kClientWidth = 404;
 
     TfRightAnswer();
-    ~TfRightAnswer() override;
 
     // Creates the window (hidden). `owner` is disabled while it is shown.
     bool Create(HWND owner);
@@ -41,7 +43,7 @@ public:
     HWND lbInputAnswers = nullptr;
     HWND lbAutoClose = nullptr;
     HWND btnClose = nullptr;
-    TfrAnswersList frAnswersList;
+    TOwned<TfrAnswersList> frAnswersList;
     TTimer tmrBackCounter;
 
 protected:

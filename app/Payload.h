@@ -16,14 +16,8 @@
 
 #include "platform/FileSystem.h"
 
-struct TPayloadInfo {
-    std::string InfoText;
-    std::string ExtraFieldCaption;
-    int32_t MaxScore = 0;
-    int32_t QuestionFontSize = 0;
-    int32_t AnswerFontSize = 0;
-    uint8_t EffectSteps = 0;
-    bool ShowMark = false;
+// The settings a test run copies for itself when it starts.
+struct TRunSettings {
     int32_t LimitSeconds = 0;
     bool LimitWholeTest = false;
     bool NoLimitForInput = false;
@@ -32,6 +26,16 @@ struct TPayloadInfo {
     bool KeepAnswerOrder = false;
     int32_t ShowRightAnswer = 0;
     int32_t SkipsAllowed = 0;
+};
+
+struct TPayloadInfo : TRunSettings {
+    std::string InfoText;
+    std::string ExtraFieldCaption;
+    int32_t MaxScore = 0;
+    int32_t QuestionFontSize = 0;
+    int32_t AnswerFontSize = 0;
+    uint8_t EffectSteps = 0;
+    bool ShowMark = false;
     std::string PasswordTail;
     // Not stored: where the reader put the copy of the archive.
     TPath ArchiveFile;

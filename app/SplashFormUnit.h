@@ -4,6 +4,9 @@
 #include "platform/Panel.h"
 
 class TfSplash : public TWindow {
+protected:
+    ~TfSplash() override = default;
+
 public:
     static constexpr int kClientWidth = 338;
     static constexpr int kClientHeight = 41;
@@ -12,7 +15,7 @@ public:
     // message loop runs until the main window is there.
     bool Create();
 
-    TPanel pnlInfo;
+    TOwned<TPanel> pnlInfo;
 
 protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;

@@ -33,13 +33,13 @@ int RunPlayer() {
     SetApplicationTitle(L"Тестирование");
     SetZipSignatures(kTestArchiveSignatures);
 
-    auto splash = std::make_unique<TfSplash>();
+    auto splash = std::make_unique<TOwned<TfSplash>>();
     splash->Create();
 
     TArchiveCopyGuard guard(PayloadInfo);
     ReadPayload(TPath(ModulePath()), PayloadInfo);
 
-    TfMain main(PayloadInfo);
+    TOwned<TfMain> main(PayloadInfo);
     main.Create();
     ShowWindow(main.Handle(), SW_SHOWMAXIMIZED);
     UpdateWindow(main.Handle());

@@ -7,6 +7,7 @@
 #include <optional>
 #include <set>
 
+#include "archive/EntryName.h"
 #include "model/Codepage.h"
 #include "model/FileUtils.h"
 #include "model/Random.h"
@@ -293,14 +294,6 @@ std::string BareName(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-bool IsDeviceName(const std::string& name) {
-    std::string base = UpperCaseCp1251(name.substr(0, name.find('.')));
-    while (!base.empty() && base.back() == ' ') base.pop_back();
-    if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL") return true;
-    return base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) && base[3] >= '1' &&
-           base[3] <= '9';
-}
-
 // The output path is always the destination folder plus the bare name, so a name that could
 // reach anywhere else is refused before any file is touched.
 bool IsSafeName(const std::string& name, std::string& reason) {
@@ -314,7 +307,7 @@ bool IsSafeName(const std::string& name, std::string& reason) {
         reason = "the name refers to a folder";
     } else if (std::any_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; })) {
         reason = "the name contains control characters";
-    } else if (IsDeviceName(name)) {
+    } else if (IsDeviceName(name, TDeviceStem::SpacesTrimmed)) {
         reason = "the name is a device";
     } else {
         return true;

@@ -25,19 +25,29 @@ constexpr uint8_t kFlagOption4 = 0x10;
 constexpr uint8_t kFlagReplaceText = 0x08;
 constexpr uint8_t kFlagInPopup = 0x04;
 
-// Searched as substrings, in this order: a partial extension such as ".MP" finds the first list
-// that contains it.
 struct TKindList {
-    const char* Extensions;
+    std::string Extensions;  // ".AVI .MPG .MPEG"
     TAttachKind Kind;
 };
-constexpr TKindList kKindLists[] = {
-    {".AVI .MPG .MPEG", akVideo},
-    {".WAV .MP1 .MP2 .MP3 .MID .MIDI .RMI .WMA", akSound},
-    {".JPG .JPEG .BMP .EMF .WMF", akPicture},
-    {".FME", akFme},
-    {".OLE", akOle},
-};
+
+// kAttachExtensions as the player searches them: one text per kind, in the order of the kinds'
+// first extensions.
+const std::vector<TKindList>& KindLists() {
+    static const std::vector<TKindList> lists = [] {
+        std::vector<TKindList> out;
+        for (const TAttachExtension& e : kAttachExtensions) {
+            auto same = [&](const TKindList& list) { return list.Kind == e.Kind; };
+            auto list = std::find_if(out.begin(), out.end(), same);
+            if (list == out.end()) {
+                out.push_back({e.Extension, e.Kind});
+            } else {
+                list->Extensions += std::string(" ") + e.Extension;
+            }
+        }
+        return out;
+    }();
+    return lists;
+}
 
 uint8_t ByteAt(const std::string& bytes, size_t at) { return static_cast<uint8_t>(bytes[at]); }
 
@@ -169,8 +179,8 @@ TAttachKind GetAttachKind(const std::string& name) {
     // Without a dot the extension is empty, and the empty string would match every list.
     if (dot == std::string::npos) return akNone;
     const std::string extension = UpperCaseCp1251(std::string_view(name).substr(dot));
-    for (const TKindList& list : kKindLists) {
-        if (std::string_view(list.Extensions).find(extension) != std::string_view::npos) return list.Kind;
+    for (const TKindList& list : KindLists()) {
+        if (list.Extensions.find(extension) != std::string::npos) return list.Kind;
     }
     return akNone;
 }

@@ -50,6 +50,26 @@ struct TTestQuestion {
 // The attachment name of a question or answer that has none.
 extern const char kNoAttachment[];  // "NONONONO.NON"
 
+// The file extensions of the attachment kinds, upper case. An attachment's entry name is 8.3, so
+// a longer extension is stored as its three-letter one.
+struct TAttachExtension {
+    const char* Extension;  // ".MPEG"
+    TAttachKind Kind;
+    const char* Stored = nullptr;  // ".MPG"; none when Extension has three letters
+};
+// The order counts: the player searches the kinds in the order they first appear here.
+inline constexpr TAttachExtension kAttachExtensions[] = {
+    {".AVI", akVideo}, {".MPG", akVideo}, {".MPEG", akVideo, ".MPG"},
+    {".WAV", akSound}, {".MP1", akSound}, {".MP2", akSound}, {".MP3", akSound}, {".MID", akSound},
+    {".MIDI", akSound, ".MID"}, {".RMI", akSound}, {".WMA", akSound},
+    {".JPG", akPicture}, {".JPEG", akPicture, ".JPG"}, {".BMP", akPicture}, {".EMF", akPicture}, {".WMF", akPicture},
+    {".FME", akFme},
+    {".OLE", akOle},
+};
+
+// The kind the player shows a file as, by the text after the last dot. It looks the text up as
+// a substring of each kind's extensions written one after another (".AVI .MPG .MPEG"), so a
+// partial extension such as ".MP" or "." finds the first kind holding it.
 TAttachKind GetAttachKind(const std::string& name);
 
 // Parses a question file into `question` (expected empty). False when the file is missing

@@ -8,7 +8,6 @@ namespace {
 
 constexpr char kCr = '\r';
 constexpr char kLf = '\n';
-constexpr char kVariantSeparator = '\xA6';
 
 }  // namespace
 
@@ -75,17 +74,21 @@ std::string NormalizeSpaces(std::string_view s) {
     return out.substr(1);
 }
 
-bool MatchTypedAnswer(std::string_view typed, std::string_view variants) {
-    std::vector<std::string> list(1);
-    for (char c : variants) {
-        if (c == kVariantSeparator) {
-            list.emplace_back();
-        } else {
-            list.back() += c;
-        }
+std::vector<std::string> SplitVariants(std::string_view text, std::string_view separator) {
+    std::vector<std::string> variants;
+    for (;;) {
+        const size_t at = text.find(separator);
+        if (at == std::string_view::npos) break;
+        variants.emplace_back(text.substr(0, at));
+        text.remove_prefix(at + separator.size());
     }
+    variants.emplace_back(text);
+    return variants;
+}
+
+bool MatchTypedAnswer(std::string_view typed, std::string_view variants) {
     const std::string subject = UpperCaseCp1251(" " + NormalizeSpaces(typed) + " ");
-    for (const std::string& variant : list) {
+    for (const std::string& variant : SplitVariants(variants)) {
         const std::string pattern = UpperCaseCp1251(" " + NormalizeSpaces(variant));
         if (subject.find(pattern) != std::string::npos) {
             return true;

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // Text helpers for cp1251 strings.
 
@@ -20,9 +21,17 @@ std::string DecodeLineBreaks(std::string_view s);
 // space is dropped, but a trailing run of two or more leaves one space.
 std::string NormalizeSpaces(std::string_view s);
 
-// Variants are separated by the byte 0xA6. A variant matches when it occurs
-// in the typed answer starting at a word boundary, case-insensitively. An
-// empty variant matches anything.
+// A typed answer stores its accepted variants in one text, separated by the byte 0xA6
+// ("¦" in cp1251). A test's source, in UTF-8, writes the same character as U+00A6.
+constexpr std::string_view kVariantSeparator = "\xA6";
+constexpr std::string_view kVariantSeparatorUtf8 = "\xC2\xA6";
+
+// Every separator starts a new variant: N separators give N + 1 variants, the empty ones
+// included.
+std::vector<std::string> SplitVariants(std::string_view text, std::string_view separator = kVariantSeparator);
+
+// A variant matches when it occurs in the typed answer starting at a word
+// boundary, case-insensitively. An empty variant matches anything.
 bool MatchTypedAnswer(std::string_view typed, std::string_view variants);
 
 // "N сек", or "M мин S сек" when forced or longer than a minute.

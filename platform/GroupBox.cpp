@@ -38,15 +38,6 @@ void TGroupBox::Paint(HDC dc) {
 
 LRESULT TGroupBox::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_ERASEBKGND:
-        return 1;
-    case WM_PAINT: {
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(Handle(), &ps);
-        Paint(dc);
-        EndPaint(Handle(), &ps);
-        return 0;
-    }
     case WM_COMMAND:
     case WM_NOTIFY:
     case WM_DRAWITEM:
@@ -54,5 +45,5 @@ LRESULT TGroupBox::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CTLCOLORBTN:
         return SendMessageW(GetParent(Handle()), message, wParam, lParam);
     }
-    return TWindow::HandleMessage(message, wParam, lParam);
+    return TPaintedWindow::HandleMessage(message, wParam, lParam);
 }

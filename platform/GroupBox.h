@@ -7,14 +7,18 @@
 
 #include "platform/Window.h"
 
-class TGroupBox : public TWindow {
+class TGroupBox : public TPaintedWindow {
+protected:
+    ~TGroupBox() override = default;
+
 public:
     bool Create(HWND parent, int x, int y, int width, int height, const std::wstring& caption, HFONT font);
 
 protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
+    void Paint(HDC dc) override;
+
 private:
-    void Paint(HDC dc);
     HFONT font_ = nullptr;
 };

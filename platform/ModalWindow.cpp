@@ -9,6 +9,16 @@ int TModalWindow::ShowModal(HWND owner) {
     if (self == nullptr) return IDCANCEL;
     const bool ownerWasEnabled = owner != nullptr && IsWindowEnabled(owner);
     if (ownerWasEnabled) EnableWindow(owner, FALSE);
+    // However the loop ends (an Enter or Escape handler may throw), the owner comes back.
+    struct TRestoreOwner {
+        HWND self, owner;
+        bool enable;
+        ~TRestoreOwner() {
+            if (enable) EnableWindow(owner, TRUE);
+            ShowWindow(self, SW_HIDE);
+            if (owner != nullptr) SetActiveWindow(owner);
+        }
+    } restore{self, owner, ownerWasEnabled};
     ShowWindow(self, SW_SHOW);
     SetForegroundWindow(self);
     OnShow();
@@ -43,9 +53,6 @@ int TModalWindow::ShowModal(HWND owner) {
         }
     }
 
-    if (ownerWasEnabled) EnableWindow(owner, TRUE);
-    ShowWindow(self, SW_HIDE);
-    if (owner != nullptr) SetActiveWindow(owner);
     return modalResult_;
 }
 

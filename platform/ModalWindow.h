@@ -5,6 +5,9 @@
 #include "platform/Window.h"
 
 class TModalWindow : public TWindow {
+protected:
+    ~TModalWindow() override = default;
+
 public:
     // Shows the window and runs the loop; IDOK or IDCANCEL.
     int ShowModal(HWND owner);

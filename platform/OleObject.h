@@ -41,6 +41,9 @@ private:
 // The container control: a disabled child window without border that draws its object
 // stretched to its client area and never takes the pointer or the keyboard.
 class TOleContainer : public TViewControl {
+protected:
+    ~TOleContainer() override = default;
+
 public:
     bool Create(HWND parent, int x, int y, int width, int height);
     bool LoadFromFile(const TPath& file, std::string* error = nullptr);

@@ -52,19 +52,7 @@ void TPanel::Paint(HDC dc) {
 }
 
 LRESULT TPanel::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-    case WM_ERASEBKGND:
-        return 1;
-    case WM_PAINT: {
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(Handle(), &ps);
-        Paint(dc);
-        EndPaint(Handle(), &ps);
-        return 0;
-    }
-    case WM_NCHITTEST:
-        // Clicks go to the window underneath, as on a label.
-        return HTTRANSPARENT;
-    }
-    return TWindow::HandleMessage(message, wParam, lParam);
+    // Clicks go to the window underneath, as on a label.
+    if (message == WM_NCHITTEST) return HTTRANSPARENT;
+    return TPaintedWindow::HandleMessage(message, wParam, lParam);
 }

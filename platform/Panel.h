@@ -5,7 +5,10 @@
 
 #include "platform/Window.h"
 
-class TPanel : public TWindow {
+class TPanel : public TPaintedWindow {
+protected:
+    ~TPanel() override = default;
+
 public:
     enum class TBevel { None, Raised, Lowered };
 
@@ -18,8 +21,9 @@ public:
 protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
+    void Paint(HDC dc) override;
+
 private:
-    void Paint(HDC dc);
     TBevel bevel_ = TBevel::Raised;
     COLORREF color_ = GetSysColor(COLOR_BTNFACE);
     HFONT font_ = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));

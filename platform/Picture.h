@@ -46,6 +46,9 @@ private:
 // A picture control: paints its picture stretched to its client area (Stretch) or at natural
 // size from the top left corner; the rest of the area in Color.
 class TImage : public TViewControl {
+protected:
+    ~TImage() override = default;
+
 public:
     bool Create(HWND parent, int x, int y, int width, int height);
     // Loads the picture and repaints; on failure the control shows nothing.

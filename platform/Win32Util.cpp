@@ -111,6 +111,33 @@ SIZE TextExtent(HWND control, const std::wstring& text) {
     return size;
 }
 
+SCROLLINFO ScrollBarInfo(HWND bar) {
+    SCROLLINFO info = {};
+    info.cbSize = sizeof(info);
+    info.fMask = SIF_ALL;
+    GetScrollInfo(bar, SB_CTL, &info);
+    return info;
+}
+
+RECT RectInParent(HWND window) {
+    RECT rc;
+    GetWindowRect(window, &rc);
+    MapWindowPoints(nullptr, GetParent(window), reinterpret_cast<POINT*>(&rc), 2);
+    return rc;
+}
+
+void SetVisible(HWND control, bool visible) { ShowWindow(control, visible ? SW_SHOWNA : SW_HIDE); }
+
+HFONT CreateMessageFont(LONG weight, bool underline) {
+    NONCLIENTMETRICSW metrics = {};
+    metrics.cbSize = sizeof(metrics);
+    SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
+    LOGFONTW font = metrics.lfMessageFont;
+    if (weight != 0) font.lfWeight = weight;
+    font.lfUnderline = underline ? TRUE : FALSE;
+    return CreateFontIndirectW(&font);
+}
+
 int ShowMessage(HWND owner, const std::wstring& text, const std::wstring& caption, UINT flags) {
     return MessageBoxW(owner, text.c_str(), caption.c_str(), flags);
 }

@@ -34,6 +34,17 @@ void SetWindowText1251(HWND hwnd, const std::string& cp1251);
 bool ScrollBarTarget(HWND bar, int code, int position, int page, int lineStep, int maximum, int& target);
 // Size of a text in the control's font.
 SIZE TextExtent(HWND control, const std::wstring& text);
+// The whole state of a scroll bar control.
+SCROLLINFO ScrollBarInfo(HWND bar);
+
+// A window's rectangle in its parent's client area.
+RECT RectInParent(HWND window);
+// Shows or hides a control without activating it.
+void SetVisible(HWND control, bool visible);
+
+// The system's message font (that of dialogs and message boxes), new for the caller to delete;
+// `weight` 0 keeps the system's weight.
+HFONT CreateMessageFont(LONG weight = 0, bool underline = false);
 
 // Modal message box owned by `owner`; returns the button pressed.
 int ShowMessage(HWND owner, const std::wstring& text, const std::wstring& caption, UINT flags);

@@ -2,7 +2,14 @@
 
 #include "platform/Win32Util.h"
 
-TWindow::~TWindow() { Destroy(); }
+TWindow::~TWindow() {
+    // Only TOwned ends a window object, and it has destroyed the window by now. Should one still
+    // be here, the object around it is half gone: no handler may run on it any more.
+    if (hwnd_ != nullptr) {
+        SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+        DestroyWindow(hwnd_);
+    }
+}
 
 void TWindow::Show() {
     if (hwnd_ != nullptr) ShowWindow(hwnd_, SW_SHOW);
@@ -33,6 +40,8 @@ void TWindow::RegisterWindowClass(const wchar_t* className, UINT style, HBRUSH b
 
 bool TWindow::CreateHandle(DWORD exStyle, const wchar_t* className, const wchar_t* title, DWORD style, int x, int y,
                            int width, int height, HWND parent) {
+    // A second window would leave the first one's messages to an object that no longer knows it.
+    if (hwnd_ != nullptr) return false;
     CreateWindowExW(exStyle, className, title, style, x, y, width, height, parent, nullptr,
                     GetModuleHandleW(nullptr), this);
     return hwnd_ != nullptr;
@@ -70,22 +79,47 @@ LRESULT CALLBACK TWindow::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPA
     return result;
 }
 
-LRESULT TViewControl::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT TPaintedWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_ERASEBKGND:
         return 1;
     case WM_PAINT: {
         PAINTSTRUCT ps;
         HDC dc = BeginPaint(Handle(), &ps);
-        Paint(dc);
+        if (DoubleBuffered) {
+            PaintBuffered(dc, ps.rcPaint);
+        } else {
+            Paint(dc);
+        }
         EndPaint(Handle(), &ps);
         return 0;
     }
+    }
+    return TWindow::HandleMessage(message, wParam, lParam);
+}
+
+void TPaintedWindow::PaintBuffered(HDC dc, const RECT& area) {
+    const int width = area.right - area.left, height = area.bottom - area.top;
+    if (width <= 0 || height <= 0) return;
+    HDC memory = CreateCompatibleDC(dc);
+    HBITMAP bitmap = CreateCompatibleBitmap(dc, width, height);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    SetViewportOrgEx(memory, -area.left, -area.top, nullptr);
+    Paint(memory);
+    SetViewportOrgEx(memory, 0, 0, nullptr);
+    BitBlt(dc, area.left, area.top, width, height, memory, 0, 0, SRCCOPY);
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+}
+
+LRESULT TViewControl::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
     case WM_PRINTCLIENT:
         Paint(reinterpret_cast<HDC>(wParam));
         return 0;
     case WM_NCHITTEST:
         return HTTRANSPARENT;
     }
-    return TWindow::HandleMessage(message, wParam, lParam);
+    return TPaintedWindow::HandleMessage(message, wParam, lParam);
 }

@@ -1,13 +1,17 @@
 #pragma once
 // Base of every window of the player: one window procedure finds the C++ object through
 // GWLP_USERDATA and calls its virtual handler. Exceptions never pass into Windows.
+//
+// A window object is made as TOwned<T> (a member TOwned<TPanel>, std::make_unique<TOwned<TfResult>>()):
+// TOwned destroys the window while the whole object still exists, so the object's own handlers
+// see WM_DESTROY and the members they use (fonts, child objects, timers) outlive the window. The
+// destructors of the window classes are protected so that nothing else can end one.
 
 #include <windows.h>
 
 class TWindow {
 public:
     TWindow() = default;
-    virtual ~TWindow();
     TWindow(const TWindow&) = delete;
     TWindow& operator=(const TWindow&) = delete;
 
@@ -17,8 +21,10 @@ public:
     void Destroy();
 
 protected:
+    virtual ~TWindow();
     // Registers the class on first use; every class of ours uses the same procedure.
     static void RegisterWindowClass(const wchar_t* className, UINT style, HBRUSH background);
+    // False, creating nothing, when the object has a window already.
     bool CreateHandle(DWORD exStyle, const wchar_t* className, const wchar_t* title, DWORD style, int x, int y,
                       int width, int height, HWND parent);
     virtual LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
@@ -28,11 +34,33 @@ private:
     HWND hwnd_ = nullptr;
 };
 
-// A control that only shows something (a picture, an embedded object): it paints its whole
-// client area itself, also when asked to print it, and never takes the pointer, which goes to
-// the window underneath as with a label.
-class TViewControl : public TWindow {
+// A window that paints its whole client area itself: no background is erased first, so nothing
+// flickers.
+class TPaintedWindow : public TWindow {
 protected:
+    ~TPaintedWindow() override = default;
     virtual void Paint(HDC dc) = 0;
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    // Paint draws into an off-screen picture of the area to be painted, which then goes to the
+    // screen at once: a picture built up in many steps never shows half done.
+    bool DoubleBuffered = false;
+
+private:
+    void PaintBuffered(HDC dc, const RECT& area);
+};
+
+// A control that only shows something (a picture, an embedded object): it paints itself also
+// when asked to print it, and never takes the pointer, which goes to the window underneath as
+// with a label.
+class TViewControl : public TPaintedWindow {
+protected:
+    ~TViewControl() override = default;
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+};
+
+template <class T>
+class TOwned final : public T {
+public:
+    using T::T;
+    ~TOwned() override { this->Destroy(); }
 };

@@ -43,26 +43,11 @@ std::string LocalTimeText() {
     return n > 1 ? WideToCp1251(std::wstring(buffer, static_cast<size_t>(n - 1))) : std::string();
 }
 
-HFONT MessageFont() {
-    NONCLIENTMETRICSW metrics = {};
-    metrics.cbSize = sizeof(metrics);
-    SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
-    return CreateFontIndirectW(&metrics.lfMessageFont);
-}
-
 int PointsToHeight(int points) {
     HDC dc = GetDC(nullptr);
     int height = -MulDiv(points, GetDeviceCaps(dc, LOGPIXELSY), 72);
     ReleaseDC(nullptr, dc);
     return height;
-}
-
-// A control's rectangle in its parent's client area.
-RECT ChildRectIn(HWND control) {
-    RECT rc;
-    GetWindowRect(control, &rc);
-    MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&rc), 2);
-    return rc;
 }
 
 void MoveWindowTo(HWND window, int left, int top) {
@@ -100,7 +85,6 @@ TfMain::~TfMain() {
     Answers.reset();
     QuestAttach.reset();
     // The work folder goes with the archive object; viewers must let go of its files first.
-    Destroy();
     Test.reset();
     for (HGDIOBJ object : {static_cast<HGDIOBJ>(font_), static_cast<HGDIOBJ>(questionFont_),
                            static_cast<HGDIOBJ>(waitFont_), static_cast<HGDIOBJ>(faceBrush_)}) {
@@ -118,13 +102,6 @@ int TfMain::ClientHeight() const {
     RECT rc;
     GetClientRect(Handle(), &rc);
     return rc.bottom;
-}
-
-RECT TfMain::ChildRect(HWND window) const {
-    RECT rc;
-    GetWindowRect(window, &rc);
-    MapWindowPoints(nullptr, Handle(), reinterpret_cast<POINT*>(&rc), 2);
-    return rc;
 }
 
 bool TfMain::Create() {
@@ -146,7 +123,7 @@ bool TfMain::Create() {
         return false;
     }
     Media.SetOwner(Handle());
-    font_ = MessageFont();
+    font_ = CreateMessageFont();
     faceBrush_ = CreateSolidBrush(GetSysColor(COLOR_BTNFACE));
     const int width = ClientWidth(), height = ClientHeight();
     HINSTANCE instance = GetModuleHandleW(nullptr);
@@ -180,15 +157,15 @@ bool TfMain::Create() {
     };
     host.StopMedia = [this] { StopMedia(); };
     host.QuestionPanelWidth = [this] {
-        const RECT rc = ChildRect(pnlQuestion.Handle());
+        const RECT rc = RectInParent(pnlQuestion.Handle());
         return static_cast<int32_t>(rc.right - rc.left);
     };
-    QuestAttach = std::make_unique<TfQuestAttach>(host);
+    QuestAttach = std::make_unique<TOwned<TfQuestAttach>>(host);
     QuestAttach->Create(Handle());
     EnableMenuItem(GetSystemMenu(QuestAttach->Handle(), FALSE), SC_CLOSE, MF_BYCOMMAND | MF_GRAYED);
 
     // Step 4: the answers window.
-    Answers = std::make_unique<TfAnswers>(Outcome);
+    Answers = std::make_unique<TOwned<TfAnswers>>(Outcome);
     Answers->Create(Handle());
     Answers->SetFontSize(settings_.AnswerFontSize);
     Answers->frAnswersList.Host = this;
@@ -202,14 +179,14 @@ bool TfMain::Create() {
     SendMessageW(lbQuestion, WM_SETFONT, reinterpret_cast<WPARAM>(questionFont_), FALSE);
 
     // Step 6: the answer attachment popup.
-    AnswersPopup = std::make_unique<TfAnswersPopup>(host.PlayMedia);
+    AnswersPopup = std::make_unique<TOwned<TfAnswersPopup>>(host.PlayMedia);
     AnswersPopup->Create(Handle());
 
     // Step 7: the right-answer window and the result window.
-    RightAnswer = std::make_unique<TfRightAnswer>();
+    RightAnswer = std::make_unique<TOwned<TfRightAnswer>>();
     RightAnswer->Create(Handle());
     RightAnswer->frAnswersList.Host = this;
-    Result = std::make_unique<TfResult>();
+    Result = std::make_unique<TOwned<TfResult>>();
     Result->Create(Handle());
     Result->SetOtherInfoCaption(settings_.ExtraFieldCaption);
     Result->LogText = [this] { return Log.Text(); };
@@ -230,8 +207,20 @@ bool TfMain::Create() {
 }
 
 void TfMain::CreateInfoBox() {
-    const int width = ClientWidth() - 20;
-    gbxInfo.Create(Handle(), 10, ClientHeight(), width, kInfoHeight, L"Информация текущего теста", font_);
+    // Three columns: who is tested on the left, the count and the mark centred, the time limit
+    // and the two buttons on the right; two rows.
+    constexpr int kMargin = 10;       // of the box from the stage's edges
+    constexpr int kInset = 16;        // of the columns from the box's edges
+    constexpr int kRowTop[] = {28, 56};
+    constexpr int kLabelHeight = 18;
+    constexpr int kValueLeft = 40;    // until FillInfo knows the captions' widths
+    constexpr int kValueGap = 180;    // between the values' end and the centre
+    constexpr int kCentreWidth = 220;
+    constexpr int kLimitFromRight = 356, kLimitWidth = 200, kLimitTop = 24, kBarTop = 48, kBarHeight = 20;
+    constexpr int kButtonWidth = 140, kButtonHeight = 30, kButtonTop[] = {20, 54};
+
+    const int width = ClientWidth() - 2 * kMargin;
+    gbxInfo.Create(Handle(), kMargin, ClientHeight(), width, kInfoHeight, L"Информация текущего теста", font_);
     HINSTANCE instance = GetModuleHandleW(nullptr);
     auto make = [&](const wchar_t* cls, const wchar_t* text, DWORD style, int x, int y, int w, int h, int id) {
         HWND hwnd = CreateWindowExW(0, cls, text, WS_CHILD | WS_VISIBLE | style, x, y, w, h, gbxInfo.Handle(),
@@ -240,18 +229,23 @@ void TfMain::CreateInfoBox() {
         return hwnd;
     };
     const DWORD label = SS_LEFT | SS_NOPREFIX;
+    const DWORD centred = SS_CENTER | SS_NOPREFIX;
     const int centre = width / 2;
-    const int right = width - 16;
-    lbFIO_ = make(L"STATIC", L"", label, 16, 28, 10, 18, 0);
-    lbOtherInfo_ = make(L"STATIC", L"", label, 16, 56, 10, 18, 0);
-    lbFIO = make(L"STATIC", L"", label, 40, 28, centre - 180, 18, 0);
-    lbOtherInfo = make(L"STATIC", L"", label, 40, 56, centre - 180, 18, 0);
-    lbQuestionsCount = make(L"STATIC", L"", SS_CENTER | SS_NOPREFIX, centre - 110, 28, 220, 18, 0);
-    lbMark = make(L"STATIC", L"", SS_CENTER | SS_NOPREFIX, centre - 110, 56, 220, 18, 0);
-    lbTimeLimit = make(L"STATIC", L"Ограничение по времени", label, right - 356, 24, 200, 18, 0);
-    prbTimeLimit = make(PROGRESS_CLASSW, L"", 0, right - 356, 48, 200, 20, 0);
-    btnSkip = make(L"BUTTON", L"Пропустить", BS_PUSHBUTTON | BS_FLAT, right - 140, 20, 140, 30, kIdSkip);
-    btnInterrupt = make(L"BUTTON", L"Прервать", BS_PUSHBUTTON | BS_FLAT, right - 140, 54, 140, 30, kIdInterrupt);
+    const int right = width - kInset;
+    const int centreLeft = centre - kCentreWidth / 2;
+    lbFIO_ = make(L"STATIC", L"", label, kInset, kRowTop[0], 10, kLabelHeight, 0);
+    lbOtherInfo_ = make(L"STATIC", L"", label, kInset, kRowTop[1], 10, kLabelHeight, 0);
+    lbFIO = make(L"STATIC", L"", label, kValueLeft, kRowTop[0], centre - kValueGap, kLabelHeight, 0);
+    lbOtherInfo = make(L"STATIC", L"", label, kValueLeft, kRowTop[1], centre - kValueGap, kLabelHeight, 0);
+    lbQuestionsCount = make(L"STATIC", L"", centred, centreLeft, kRowTop[0], kCentreWidth, kLabelHeight, 0);
+    lbMark = make(L"STATIC", L"", centred, centreLeft, kRowTop[1], kCentreWidth, kLabelHeight, 0);
+    lbTimeLimit = make(L"STATIC", L"Ограничение по времени", label, right - kLimitFromRight, kLimitTop, kLimitWidth,
+                       kLabelHeight, 0);
+    prbTimeLimit = make(PROGRESS_CLASSW, L"", 0, right - kLimitFromRight, kBarTop, kLimitWidth, kBarHeight, 0);
+    btnSkip = make(L"BUTTON", L"Пропустить", BS_PUSHBUTTON | BS_FLAT, right - kButtonWidth, kButtonTop[0],
+                   kButtonWidth, kButtonHeight, kIdSkip);
+    btnInterrupt = make(L"BUTTON", L"Прервать", BS_PUSHBUTTON | BS_FLAT, right - kButtonWidth, kButtonTop[1],
+                        kButtonWidth, kButtonHeight, kIdInterrupt);
     SendMessageW(prbTimeLimit, PBM_SETRANGE32, 0, prbMax_);
     EnableWindow(lbTimeLimit, FALSE);
 }
@@ -262,7 +256,7 @@ void TfMain::RunTestLoop() {
     if (!NormalizeSpaces(settings_.InfoText).empty()) {
         ShowMessage(Handle(), Wide(DecodeLineBreaks(settings_.InfoText)), kInfoCaption, MB_OK | MB_ICONINFORMATION);
     }
-    TfLogin login;
+    TOwned<TfLogin> login;
     login.Create(Handle());
     Login = &login;
     while (!quitting_ && login.Execute(settings_.ExtraFieldCaption)) {
@@ -293,16 +287,10 @@ bool TfMain::RunTestSteps(const TPath& archiveFile) {
     }
     ShowWait();
 
-    LimitSeconds = settings_.LimitSeconds;
-    LimitWholeTest = settings_.LimitWholeTest;
-    NoLimitForInput = settings_.NoLimitForInput;
-    QuestionsPerTest = std::min(settings_.QuestionsPerTest, Test->QuestionCount());
-    SequentialOrder = settings_.SequentialOrder;
-    KeepAnswerOrder = settings_.KeepAnswerOrder;
-    ShowRightAnswer = settings_.ShowRightAnswer;
-    SkipsAllowed = settings_.SkipsAllowed;
+    Run = settings_;
+    Run.QuestionsPerTest = std::min(Run.QuestionsPerTest, Test->QuestionCount());
 
-    SkipCounter.Start(SkipsAllowed, QuestionsPerTest);
+    SkipCounter.Start(Run.SkipsAllowed, Run.QuestionsPerTest);
     SyncSkipButton();
     Score.ResetScore(settings_.MaxScore);
     FillInfo();
@@ -310,11 +298,11 @@ bool TfMain::RunTestSteps(const TPath& archiveFile) {
     runInProgress_ = true;
     tmrGlobalTime.Tag = 0;
     testTimeExpired_ = false;
-    if (LimitSeconds < 1) {
+    if (Run.LimitSeconds < 1) {
         WholeTestLimitActive = false;
     } else {
-        WholeTestLimitActive = LimitWholeTest;
-        if (WholeTestLimitActive) SetTimeLimit(LimitSeconds);
+        WholeTestLimitActive = Run.LimitWholeTest;
+        if (WholeTestLimitActive) SetTimeLimit(Run.LimitSeconds);
     }
     Test->ExtractAttachments = true;
     SlideInfoIn();
@@ -392,7 +380,7 @@ void TfMain::FillInfo() {
     SetWindowText1251(lbFIO, fio);
     SetWindowText1251(lbOtherInfo, otherInfo);
     // The captions size themselves to their text; the values start right after the longer one.
-    const RECT fioRect = ChildRectIn(lbFIO_);
+    const RECT fioRect = RectInParent(lbFIO_);
     const int fioWidth = TextExtent(lbFIO_, Wide(fioCaption)).cx;
     const int otherWidth = TextExtent(lbOtherInfo_, Wide(otherCaption)).cx;
     SetWindowPos(lbFIO_, nullptr, 0, 0, fioWidth, fioRect.bottom - fioRect.top,
@@ -400,9 +388,9 @@ void TfMain::FillInfo() {
     SetWindowPos(lbOtherInfo_, nullptr, 0, 0, otherWidth, fioRect.bottom - fioRect.top,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     const int left = std::max(fioWidth, otherWidth) + fioRect.left + 10;
-    const RECT valueRect = ChildRectIn(lbFIO);
-    const RECT otherRect = ChildRectIn(lbOtherInfo);
-    const RECT countRect = ChildRectIn(lbQuestionsCount);
+    const RECT valueRect = RectInParent(lbFIO);
+    const RECT otherRect = RectInParent(lbOtherInfo);
+    const RECT countRect = RectInParent(lbQuestionsCount);
     const int valueWidth = std::max(10, static_cast<int>(countRect.left) - 10 - left);
     SetWindowPos(lbFIO, nullptr, left, valueRect.top, valueWidth, valueRect.bottom - valueRect.top,
                  SWP_NOZORDER | SWP_NOACTIVATE);
@@ -414,7 +402,7 @@ void TfMain::FillInfo() {
 
 void TfMain::BuildQuestionOrder() {
     const int32_t lastQuest = Test->ReadLastQuest();
-    QuestionOrder.BuildQuestionOrder(QuestionsPerTest, Test->QuestionCount(), SequentialOrder, lastQuest);
+    QuestionOrder.BuildQuestionOrder(Run.QuestionsPerTest, Test->QuestionCount(), Run.SequentialOrder, lastQuest);
 }
 
 int32_t TfMain::NextQuestion() {
@@ -431,7 +419,7 @@ void TfMain::SyncSkipButton() {
 }
 
 TQuestionOutcome TfMain::AskQuestion(int32_t index) {
-    SetWindowText1251(lbQuestionsCount, QuestionsCountText(AnsweredCount() + 1, QuestionsPerTest));
+    SetWindowText1251(lbQuestionsCount, QuestionsCountText(AnsweredCount() + 1, Run.QuestionsPerTest));
     Question = TTestQuestion();
     Test->LoadQuestion(index, Question);
     Score.SetCurrentPriority(Question.Priority);
@@ -444,7 +432,7 @@ TQuestionOutcome TfMain::AskQuestion(int32_t index) {
     }
     ShowQuestionText(Question.Text);
     if (Question.AttachKind != akNone) ShowQuestionAttach(Question.AttachKind, Question.AttachPath, Question.Attach);
-    Answers->LoadAnswers(Question.Answers, !KeepAnswerOrder, Question.AnswerMode);
+    Answers->LoadAnswers(Question.Answers, !Run.KeepAnswerOrder, Question.AnswerMode);
     HideWait();
 
     // This run's whole-test limit that ran out between two questions ends the run here; any other
@@ -452,23 +440,23 @@ TQuestionOutcome TfMain::AskQuestion(int32_t index) {
     Outcome = WholeTestLimitActive && testTimeExpired_ ? qoTestTimeOut : qoNone;
     SlideQuestionIn();
     if (!WholeTestLimitActive) {
-        SetTimeLimit(QuestionTimeLimit(LimitSeconds, NoLimitForInput, Question.AnswerMode, Question.TimeLimit));
+        SetTimeLimit(QuestionTimeLimit(Run.LimitSeconds, Run.NoLimitForInput, Question.AnswerMode, Question.TimeLimit));
     }
-    ++QuestionsShown;
+    if (Observer != nullptr) Observer->QuestionWaiting();
     WaitUntil([this] { return Outcome != qoNone; });
     if (!WholeTestLimitActive) SetTimeLimit(0);
     StopMediaAndForget();
     SlideQuestionOut();
 
     const auto outcome = static_cast<TQuestionOutcome>(Outcome);
-    if ((outcome == qoAnswered || outcome == qoQuestionTimeOut) && ShowRightAnswer != 0) {
+    if ((outcome == qoAnswered || outcome == qoQuestionTimeOut) && Run.ShowRightAnswer != 0) {
         ShowRightAnswerWindow(Answers->GetScore());
     }
     return outcome;
 }
 
 void TfMain::ShowRightAnswerWindow(long double ratio) {
-    RightAnswer->ShowAnswer(Question.Answers, ratio, Question.AnswerMode, ShowRightAnswer);
+    RightAnswer->ShowAnswer(Question.Answers, ratio, Question.AnswerMode, Run.ShowRightAnswer);
 }
 
 void TfMain::ShowQuestionText(const std::string& text) {
@@ -476,7 +464,7 @@ void TfMain::ShowQuestionText(const std::string& text) {
     ShowWindow(lbQuestion, SW_SHOW);
     const std::wstring caption = Wide(DecodeLineBreaks(text));
     SetWindowTextW(lbQuestion, caption.c_str());
-    const RECT panel = ChildRect(pnlQuestion.Handle());
+    const RECT panel = RectInParent(pnlQuestion.Handle());
     const int width = std::max(1, static_cast<int>(panel.right - panel.left) - 2 * kQuestionInset);
     RECT calc = {0, 0, width, 0};
     HDC dc = GetDC(lbQuestion);
@@ -494,7 +482,7 @@ void TfMain::ShowQuestionText(const std::string& text) {
 }
 
 void TfMain::ShowQuestionAttach(TAttachKind kind, const TPath& fileName, const TAttachOptions& options) {
-    const RECT panel = ChildRect(pnlQuestion.Handle());
+    const RECT panel = RectInParent(pnlQuestion.Handle());
     const int panelWidth = panel.right - panel.left;
     if (kind == akOle && options.ReplaceText) {
         ShowWindow(lbQuestion, SW_HIDE);
@@ -554,10 +542,6 @@ void TfMain::HideWait() { ShowWindow(lbWaitPlease, SW_HIDE); }
 
 // ---- Buttons, keys, wheel ----
 
-void TfMain::SetAnswered() {
-    if (Outcome == qoNone) Outcome = qoAnswered;
-}
-
 void TfMain::btnSkipClick() {
     // A click that reaches a greyed button (a message sent to it directly) is no skip.
     if (!SkipCounter.Enabled) return;
@@ -580,13 +564,9 @@ void TfMain::FormKeyDown(WPARAM key) {
     if ((key != VK_UP && key != VK_DOWN) || !Answers || Answers->InputVisible()) return;
     HWND bar = Answers->scbVert;
     if (bar == nullptr) return;
-    SCROLLINFO info = {};
-    info.cbSize = sizeof(info);
-    info.fMask = SIF_ALL;
-    GetScrollInfo(bar, SB_CTL, &info);
-    constexpr int kSmallChange = 2;
-    const int position = key == VK_UP ? std::max(info.nMin, info.nPos - kSmallChange)
-                                      : std::min(info.nMax, info.nPos + kSmallChange);
+    const SCROLLINFO info = ScrollBarInfo(bar);
+    const int step = TfAnswers::kScrollSmallChange;
+    const int position = key == VK_UP ? std::max(info.nMin, info.nPos - step) : std::min(info.nMax, info.nPos + step);
     SetScrollPos(bar, SB_CTL, position, TRUE);
     Answers->scbVertChange();
 }
@@ -598,10 +578,7 @@ void TfMain::FormMouseWheel(int delta, POINT screen) {
     if (!(rc.left < screen.x && screen.x < rc.right && rc.top < screen.y && screen.y < rc.bottom)) return;
     if (!IsWindowEnabled(Answers->scbVert)) return;
     const int direction = delta > 0 ? 1 : (delta < 0 ? -1 : 0);
-    SCROLLINFO info = {};
-    info.cbSize = sizeof(info);
-    info.fMask = SIF_ALL;
-    GetScrollInfo(Answers->scbVert, SB_CTL, &info);
+    const SCROLLINFO info = ScrollBarInfo(Answers->scbVert);
     const int position = std::min(info.nPos - 10 * direction, info.nMax - static_cast<int>(info.nPage) + 1);
     SetScrollPos(Answers->scbVert, SB_CTL, position, TRUE);
     Answers->scbVertChange();
@@ -646,7 +623,7 @@ void TfMain::OnTimer(UINT_PTR id) {
 void TfMain::SlideWindow(HWND window, int32_t left, int32_t top, int32_t width, int32_t height, uint16_t steps) {
     // One slide at a time: a slide asked for during another waits for it to end.
     WaitUntil([this] { return !tmrAnimation.Enabled(); });
-    const RECT rc = ChildRect(window);
+    const RECT rc = RectInParent(window);
     const TSlideRect from = {rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top};
     if (steps == 0) {
         // No steps: the window is simply put where it is going.
@@ -666,7 +643,7 @@ void TfMain::OnAnimationTimer() {
         return;
     }
     const TSlideRect rc = slide_.Tick();
-    ++AnimationTicks;
+    if (Observer != nullptr) Observer->SlideStep();
     SetWindowPos(slideWindow_, nullptr, rc.Left, rc.Top, rc.Width, rc.Height, SWP_NOZORDER | SWP_NOACTIVATE);
     if (!slide_.Running()) {
         tmrAnimation.SetEnabled(false);
@@ -675,21 +652,21 @@ void TfMain::OnAnimationTimer() {
 }
 
 void TfMain::SlideInfoIn() {
-    const RECT rc = ChildRect(gbxInfo.Handle());
+    const RECT rc = RectInParent(gbxInfo.Handle());
     MoveWindowTo(gbxInfo.Handle(), rc.left, ClientHeight());
     gbxInfo.Show();
     SlideWindow(gbxInfo.Handle(), rc.left, ClientHeight() - kInfoHeight, -1, -1, FullSteps());
 }
 
 void TfMain::SlideInfoOut() {
-    const RECT rc = ChildRect(gbxInfo.Handle());
+    const RECT rc = RectInParent(gbxInfo.Handle());
     MoveWindowTo(gbxInfo.Handle(), rc.left, ClientHeight() - kInfoHeight);
     SlideWindow(gbxInfo.Handle(), rc.left, ClientHeight(), -1, -1, FullSteps());
     gbxInfo.Hide();
 }
 
 void TfMain::SlideQuestionIn() {
-    RECT rc = ChildRect(pnlQuestion.Handle());
+    RECT rc = RectInParent(pnlQuestion.Handle());
     const int panelWidth = rc.right - rc.left;
     MoveWindowTo(pnlQuestion.Handle(), -panelWidth, rc.top);
     pnlQuestion.Show();
@@ -697,14 +674,14 @@ void TfMain::SlideQuestionIn() {
 
     if (AttachPending) {
         HWND viewer = QuestAttach->Handle();
-        rc = ChildRect(viewer);
+        rc = RectInParent(viewer);
         MoveWindowTo(viewer, -(rc.right - rc.left), rc.top);
         ShowWindow(viewer, SW_SHOWNA);
         SlideWindow(viewer, 10, rc.top, -1, -1, HalfSlideSteps());
     }
 
     HWND answers = Answers->Handle();
-    rc = ChildRect(answers);
+    rc = RectInParent(answers);
     MoveWindowTo(answers, ClientWidth(), rc.top);
     Answers->Show();
     Answers->FormResize();
@@ -717,7 +694,7 @@ void TfMain::SlideQuestionIn() {
         Answers->ContentHeight() + Answers->ControlHeight());
     SetWindowPos(answers, nullptr, 0, 0, rc.right - rc.left, windowHeight - client.bottom + clientHeight,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    rc = ChildRect(answers);
+    rc = RectInParent(answers);
     SlideWindow(answers, ClientWidth() - (rc.right - rc.left) - 10, rc.top, -1, -1, HalfSlideSteps());
     if (Answers->InputVisible()) {
         SetFocus(Answers->mmInputAnswer);
@@ -730,23 +707,23 @@ void TfMain::SlideQuestionIn() {
 }
 
 void TfMain::SlideQuestionOut() {
-    RECT rc = ChildRect(pnlQuestion.Handle());
+    RECT rc = RectInParent(pnlQuestion.Handle());
     MoveWindowTo(pnlQuestion.Handle(), 10, rc.top);
     SlideWindow(pnlQuestion.Handle(), -(rc.right - rc.left), rc.top, -1, -1, FullSteps());
     pnlQuestion.Hide();
     if (AttachPending) {
         HWND viewer = QuestAttach->Handle();
-        rc = ChildRect(viewer);
+        rc = RectInParent(viewer);
         SlideWindow(viewer, -(rc.right - rc.left), rc.top, -1, -1, FullSteps());
         QuestAttach->Hide();
         AttachPending = false;
     }
-    rc = ChildRect(Answers->Handle());
+    rc = RectInParent(Answers->Handle());
     SlideWindow(Answers->Handle(), ClientWidth(), rc.top, -1, -1, FullSteps());
 }
 
 void TfMain::SlidePopupIn(HWND popup) {
-    const RECT rc = ChildRect(popup);
+    const RECT rc = RectInParent(popup);
     const int width = rc.right - rc.left, height = rc.bottom - rc.top;
     const int left = ClientWidth() - width - 10;
     MoveWindowTo(popup, left, -height);
@@ -755,7 +732,7 @@ void TfMain::SlidePopupIn(HWND popup) {
 }
 
 void TfMain::SlidePopupOut(HWND popup) {
-    const RECT rc = ChildRect(popup);
+    const RECT rc = RectInParent(popup);
     const int width = rc.right - rc.left, height = rc.bottom - rc.top;
     SlideWindow(popup, ClientWidth() - width - 10, -height, -1, -1, FullSteps());
     ShowWindow(popup, SW_HIDE);

@@ -38,10 +38,22 @@ enum TQuestionOutcome : uint8_t {
     qoTestTimeOut = 5,
 };
 
+// Told of the moments of a run that cannot be read off its windows.
+class TRunObserver {
+public:
+    virtual ~TRunObserver() = default;
+    // A question is on screen and its wait has begun.
+    virtual void QuestionWaiting() {}
+    // A slide has moved its window one step.
+    virtual void SlideStep() {}
+};
+
 class TfMain : public TWindow, public TAnswerAttachHost {
+protected:
+    ~TfMain() override;
+
 public:
     explicit TfMain(const TPayloadInfo& settings);
-    ~TfMain() override;
 
     // FormCreate: the borderless black window covering the screen, not yet shown, with every
     // window it owns.
@@ -49,6 +61,13 @@ public:
     // The program's run: the test's information, then registration, run and result until
     // the person leaves; returns when the program is to end.
     void RunTestLoop();
+
+    static constexpr int kInfoHeight = 93;
+
+protected:
+    // The steps of the run and its state, kept to the window itself (the tests open them up in
+    // a class of their own).
+
     // One test run; false when the test cannot be read.
     bool RunTest(const TPath& archiveFile);
     TQuestionOutcome AskQuestion(int32_t index);
@@ -67,8 +86,6 @@ public:
     void tmrLimitTimer();
     void tmrGlobalTimeTimer();
     void OnAnimationTimer();
-    // The answers window's OK: counts only while nothing else has ended the question.
-    void SetAnswered();
 
     // Time limits: n seconds from now, 0 none, negative inert.
     void SetTimeLimit(int32_t n);
@@ -116,14 +133,8 @@ public:
     // State of the run.
     uint8_t Outcome = qoNone;
     bool WholeTestLimitActive = false;
-    int32_t LimitSeconds = 0;
-    bool LimitWholeTest = false;
-    bool NoLimitForInput = false;
-    int32_t QuestionsPerTest = 0;
-    bool SequentialOrder = false;
-    bool KeepAnswerOrder = false;
-    int32_t ShowRightAnswer = 0;
-    int32_t SkipsAllowed = 0;
+    // The run's own copy of the test's settings; QuestionsPerTest is capped to the bank.
+    TRunSettings Run;
     TQuestionOrder QuestionOrder;
     TSkipCounter SkipCounter;  // btnSkip's Tag and enabled state
     TScore Score;
@@ -135,12 +146,12 @@ public:
 
     // The test archive, for the whole life of the window.
     std::unique_ptr<TZipTest> Test;
-    std::unique_ptr<TfAnswers> Answers;
+    std::unique_ptr<TOwned<TfAnswers>> Answers;
     // The question attachment viewer, and the popup the answer panels show attachments in.
-    std::unique_ptr<TfQuestAttach> QuestAttach;
-    std::unique_ptr<TfAnswersPopup> AnswersPopup;
-    std::unique_ptr<TfRightAnswer> RightAnswer;
-    std::unique_ptr<TfResult> Result;
+    std::unique_ptr<TOwned<TfQuestAttach>> QuestAttach;
+    std::unique_ptr<TOwned<TfAnswersPopup>> AnswersPopup;
+    std::unique_ptr<TOwned<TfRightAnswer>> RightAnswer;
+    std::unique_ptr<TOwned<TfResult>> Result;
     // mpMain: the one media player.
     TMediaService Media;
     // The registration window while RunTestLoop runs.
@@ -148,26 +159,21 @@ public:
 
     // Components.
     HWND lbWaitPlease = nullptr;
-    TGroupBox gbxInfo;
+    TOwned<TGroupBox> gbxInfo;
     HWND lbFIO_ = nullptr, lbOtherInfo_ = nullptr, lbFIO = nullptr, lbOtherInfo = nullptr;
     HWND lbQuestionsCount = nullptr, lbMark = nullptr, lbTimeLimit = nullptr, prbTimeLimit = nullptr;
     HWND btnSkip = nullptr, btnInterrupt = nullptr;
-    TPanel pnlQuestion;
+    TOwned<TPanel> pnlQuestion;
     HWND lbQuestion = nullptr;
     // An object shown in place of the question text; disabled, never activated.
-    TOleContainer ocQuestion;
+    TOwned<TOleContainer> ocQuestion;
     TTimer tmrAnimation;
     TTimer tmrLimit;
     TTimer tmrGlobalTime;
     int32_t QuestionPanelMinHeight = 0;
-    // Ticks of the slide animation so far, and questions that reached their wait, for
-    // whoever watches the run.
-    uint32_t AnimationTicks = 0;
-    volatile uint32_t QuestionsShown = 0;
+    // Whoever watches the run from outside (the tests); the program sets none.
+    TRunObserver* Observer = nullptr;
 
-    static constexpr int kInfoHeight = 93;
-
-protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
@@ -176,7 +182,6 @@ private:
     void SyncSkipButton();
     int ClientWidth() const;
     int ClientHeight() const;
-    RECT ChildRect(HWND window) const;
     void EndSession();
     bool RunTestSteps(const TPath& archiveFile);
     void AbandonRun();

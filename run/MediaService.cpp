@@ -52,6 +52,9 @@ const wchar_t* DeviceType(const std::wstring& extension) {
 }  // namespace
 
 class TMediaWindow : public TWindow {
+protected:
+    ~TMediaWindow() override = default;
+
 public:
     explicit TMediaWindow(TMediaService& service) : service_(service) {}
     bool Create() {
@@ -84,7 +87,7 @@ TMediaService::~TMediaService() {
 
 bool TMediaService::EnsureWindow() {
     if (window_ && window_->Handle() != nullptr) return true;
-    window_ = std::make_unique<TMediaWindow>(*this);
+    window_ = std::make_unique<TOwned<TMediaWindow>>(*this);
     if (!window_->Create()) return false;
     tmrMediaWatch.SetOwner(window_->Handle());
     return true;

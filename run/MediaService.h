@@ -16,6 +16,7 @@
 
 #include "platform/FileSystem.h"
 #include "platform/Timer.h"
+#include "platform/Window.h"
 
 class TMediaWindow;
 
@@ -78,7 +79,7 @@ private:
     uint8_t videoScaleMode_ = 0;
     int32_t videoWidth_ = 0;
     int32_t videoHeight_ = 0;
-    std::unique_ptr<TMediaWindow> window_;
+    std::unique_ptr<TOwned<TMediaWindow>> window_;
     std::wstring alias_;
     unsigned aliasCount_ = 0;
     // Length of the open medium in milliseconds (0 when unknown) and when it started playing.

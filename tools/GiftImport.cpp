@@ -8,6 +8,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "model/TextUtils.h"
 #include "tools/TestBuilder.h"
 
 namespace fs = std::filesystem;
@@ -23,7 +24,6 @@ constexpr char kEscapedNewline = '\x07';           // "\n"
 constexpr char kLastMarker = kEscapedNewline;
 
 constexpr std::string_view kWhitespace = " \t\r\n\v\f";
-constexpr char kVariantSeparatorUtf8[] = "\xC2\xA6";
 
 constexpr int64_t kRightWeight = 100;
 constexpr char kTrueText[] = "Верно";
@@ -433,7 +433,8 @@ private:
         for (const TPiece& piece : Split(answers, "=")) {
             TAnswerPiece read = ReadPiece(piece, true);
             if (read.Text.find(kVariantSeparatorUtf8) != std::string::npos) {
-                Fail(read.Line, "an answer cannot hold \"\xC2\xA6\": it separates the variants");
+                Fail(read.Line, "an answer cannot hold \"" + std::string(kVariantSeparatorUtf8) +
+                                    "\": it separates the variants");
             }
             const int64_t weight = read.Weight.value_or(kRightWeight);
             auto same = [&](const TSourceAnswer& a) { return a.Weight == weight; };

@@ -9,7 +9,9 @@
 #include <random>
 #include <set>
 #include <system_error>
+#include <utility>
 
+#include "archive/EntryName.h"
 #include "archive/ZipTest.h"
 #include "model/Codepage.h"
 #include "model/IniFile.h"
@@ -30,20 +32,11 @@ constexpr int64_t kInt32Min = std::numeric_limits<int32_t>::min();
 constexpr size_t kMaxTextBytes = 0xFFFF;
 constexpr size_t kMaxCaptionBytes = 0xFF;
 constexpr size_t kMaxAnswers = 0xFF;
-constexpr char kVariantSeparator = '\xA6';
 constexpr int kBuildCompressionLevel = 9;
 constexpr size_t kCopyBlock = 1 << 20;
 // Progress: copying the attachments, then packing, then the executable.
 constexpr int kCopyShare = 30;
 constexpr int kPackShare = 60;
-
-struct TExtensionAlias {
-    const char* Long;
-    const char* Short;
-};
-constexpr TExtensionAlias kExtensionAliases[] = {{"JPEG", "JPG"}, {"MPEG", "MPG"}, {"MIDI", "MID"}};
-constexpr char kShownExtensions[] =
-    ".jpg .bmp .emf .wmf (pictures), .wav .mp1 .mp2 .mp3 .mid .rmi .wma (sounds), .avi .mpg (videos), .fme, .ole";
 
 std::string Place(const std::string& question, const std::string& path) {
     if (question.empty()) return path;
@@ -253,7 +246,7 @@ private:
             Error(place, "no accepted variants");
             return;
         }
-        size_t bytes = answer.Variants.size() - 1;  // the separators
+        size_t bytes = (answer.Variants.size() - 1) * kVariantSeparator.size();
         for (size_t v = 0; v < answer.Variants.size(); ++v) {
             const std::string& variant = answer.Variants[v];
             Text(q, path + ".Text", variant, 0, true);
@@ -440,16 +433,47 @@ std::string SafeFileName(const std::string& entryCp1251) {
     }
     while (!name.empty() && (name.back() == '.' || name.back() == ' ')) name.back() = '_';
     if (name.empty()) name = "_";
-    const std::string stem = AsciiUpper(name.substr(0, name.find('.')));
-    static const std::set<std::string> kDevices = {"CON",  "PRN",  "AUX",  "NUL",  "COM1", "COM2", "COM3", "COM4",
-                                                   "COM5", "COM6", "COM7", "COM8", "COM9", "LPT1", "LPT2", "LPT3",
-                                                   "LPT4", "LPT5", "LPT6", "LPT7", "LPT8", "LPT9"};
-    if (kDevices.count(stem)) name = "_" + name;
+    if (IsDeviceName(name, TDeviceStem::AsWritten)) name = "_" + name;
     return name;
 }
 
 std::string LowerAscii(std::string text) {
     for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// The kinds in the order the messages name them, and what the messages call them.
+constexpr std::pair<TAttachKind, const char*> kShownKinds[] = {
+    {akPicture, " (pictures)"}, {akSound, " (sounds)"}, {akVideo, " (videos)"}, {akFme, ""}, {akOle, ""}};
+
+// The extensions of kAttachExtensions in lower case, the three-letter ones or the longer ones.
+std::vector<std::string> ExtensionsOf(TAttachKind kind, bool longer) {
+    std::vector<std::string> out;
+    for (const TAttachExtension& e : kAttachExtensions) {
+        if (e.Kind == kind && (e.Stored != nullptr) == longer) out.push_back(LowerAscii(e.Extension));
+    }
+    return out;
+}
+
+// ".jpg .bmp .emf .wmf (pictures), .wav ... (sounds), .avi .mpg (videos), .fme, .ole"
+std::string ShownExtensions() {
+    std::string shown;
+    for (const auto& [kind, what] : kShownKinds) {
+        std::string list;
+        for (const std::string& extension : ExtensionsOf(kind, false)) list += (list.empty() ? "" : " ") + extension;
+        shown += (shown.empty() ? "" : ", ") + list + what;
+    }
+    return shown;
+}
+
+// ".jpeg, .midi and .mpeg"
+std::string ShortenedExtensions() {
+    std::vector<std::string> all;
+    for (const auto& kind : kShownKinds) {
+        for (const std::string& extension : ExtensionsOf(kind.first, true)) all.push_back(extension);
+    }
+    std::string text;
+    for (size_t i = 0; i < all.size(); ++i) text += (i == 0 ? "" : i + 1 == all.size() ? " and " : ", ") + all[i];
     return text;
 }
 
@@ -482,19 +506,21 @@ bool AttachExtension(const std::string& fileUtf8, std::string& extension, std::s
         reason = Quoted(fileUtf8) + " has no extension, and the player tells pictures, sounds and videos by it";
         return false;
     }
-    std::string upper = AsciiUpper(extensionText.substr(1));
-    for (const TExtensionAlias& alias : kExtensionAliases) {
-        if (upper == alias.Long) upper = alias.Short;
+    std::string upper = AsciiUpper(extensionText);
+    for (const TAttachExtension& e : kAttachExtensions) {
+        if (e.Stored != nullptr && upper == e.Extension) upper = e.Stored;
     }
+    upper.erase(0, 1);
     const bool plain =
         std::all_of(upper.begin(), upper.end(), [](char c) { return std::isalnum(static_cast<unsigned char>(c)); });
     if (!plain || upper.size() != 3) {
-        reason = Quoted(fileUtf8) + ": the extension must have three letters (.jpeg, .mpeg and .midi are shortened)";
+        reason = Quoted(fileUtf8) + ": the extension must have three letters (" + ShortenedExtensions() +
+                 " are shortened)";
         return false;
     }
     if (GetAttachKind("A." + upper) == akNone) {
         reason =
-            Quoted(fileUtf8) + ": the player cannot show " + extensionText + " files; it shows " + kShownExtensions;
+            Quoted(fileUtf8) + ": the player cannot show " + extensionText + " files; it shows " + ShownExtensions();
         return false;
     }
     extension = upper;
@@ -763,15 +789,9 @@ TUnpackResult UnpackTest(const TPath& testExe, const TPath& given) {
                 TSourceAnswer answer;
                 answer.Weight = a.Weight;
                 if (stored.AnswerMode == amTyped) {
-                    answer.Variants.emplace_back();
-                    for (char c : a.Text) {
-                        if (c == kVariantSeparator) {
-                            answer.Variants.emplace_back();
-                        } else {
-                            answer.Variants.back() += c;
-                        }
+                    for (const std::string& variant : SplitVariants(a.Text)) {
+                        answer.Variants.push_back(SourceText(variant));
                     }
-                    for (std::string& variant : answer.Variants) variant = SourceText(variant);
                 } else {
                     answer.Text = SourceText(a.Text);
                 }

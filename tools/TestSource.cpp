@@ -9,14 +9,13 @@
 #include <system_error>
 
 #include "model/Codepage.h"
+#include "model/TextUtils.h"
 
 using TJson = nlohmann::ordered_json;
 
 const char kSourceFileName[] = "test.json";
 
 namespace {
-
-constexpr char kVariantSeparatorUtf8[] = "\xC2\xA6";  // U+00A6, the byte 0xA6 in cp1251
 
 constexpr const char* kModeNames[] = {"single", "typed", "multiple", "ordering"};
 
@@ -185,20 +184,6 @@ TSourceAttach ReadAttach(const TJson& value, const TPlace& place) {
     return attach;
 }
 
-std::vector<std::string> SplitVariants(const std::string& text) {
-    const std::string separator = kVariantSeparatorUtf8;
-    std::vector<std::string> variants;
-    size_t start = 0;
-    for (;;) {
-        const size_t at = text.find(separator, start);
-        if (at == std::string::npos) break;
-        variants.push_back(text.substr(start, at - start));
-        start = at + separator.size();
-    }
-    variants.push_back(text.substr(start));
-    return variants;
-}
-
 TSourceAnswer ReadAnswer(const TJson& value, uint8_t mode, const TPlace& place) {
     RequireObject(value, place);
     RejectUnknownKeys(value, place, kAnswerKeys);
@@ -213,13 +198,14 @@ TSourceAnswer ReadAnswer(const TJson& value, uint8_t mode, const TPlace& place) 
                 if (!variant.is_string()) Fail(at.Index(i), "expected a text, found " + Describe(variant));
                 std::string v = variant.get<std::string>();
                 if (v.find(kVariantSeparatorUtf8) != std::string::npos) {
-                    Fail(at.Index(i), "a variant cannot hold \"\xC2\xA6\": it separates the variants");
+                    Fail(at.Index(i), "a variant cannot hold \"" + std::string(kVariantSeparatorUtf8) +
+                                          "\": it separates the variants");
                 }
                 answer.Variants.push_back(v);
             }
         } else if (text->is_string()) {
             if (mode == amTyped) {
-                answer.Variants = SplitVariants(text->get<std::string>());
+                answer.Variants = SplitVariants(text->get<std::string>(), kVariantSeparatorUtf8);
             } else {
                 answer.Text = text->get<std::string>();
             }

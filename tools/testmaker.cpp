@@ -45,6 +45,9 @@ using nlohmann::json;
 
 namespace {
 
+// A fault of testmaker itself, apart from the codes the commands give (sysexits' EX_SOFTWARE).
+constexpr int kExitUnhandledCommand = 70;
+
 TPath PathFromUtf8(const std::string& text) { return std::filesystem::u8path(text); }
 
 // The archive of FILE, as a file of its own: the payload's copy, or FILE itself.
@@ -482,7 +485,13 @@ int Run(int argc, char** argv) {
     if (makeOle->parsed()) return MakeOle(path, PathFromUtf8(output));
     if (results->parsed()) return Results(resultFiles, PathFromUtf8(output), comma, captions);
     if (importGift->parsed()) return ImportGift({path, PathFromUtf8(output), PathFromUtf8(settings), force});
-    return Inspect(path, givenTail);
+    if (inspect->parsed()) return Inspect(path, givenTail);
+    // CLI11 has refused any command it does not know, so this is a command added above and
+    // forgotten here: fail rather than run another one.
+    const std::vector<CLI::App*> parsed = app.get_subcommands();
+    PrintMessages("error", {"the command \"" + (parsed.empty() ? std::string() : parsed.front()->get_name()) +
+                                "\" is not handled"});
+    return kExitUnhandledCommand;
 }
 
 }  // namespace

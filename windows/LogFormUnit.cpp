@@ -32,7 +32,6 @@ LRESULT CALLBACK MemoProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
 TfLog::TfLog() = default;
 
 TfLog::~TfLog() {
-    Destroy();
     if (font_ != nullptr) DeleteObject(font_);
 }
 
@@ -44,10 +43,7 @@ bool TfLog::Create(HWND owner) {
     const int y = (GetSystemMetrics(SM_CYSCREEN) - kHeight) / 2;
     if (!CreateHandle(exStyle, kLogClass, kLogCaption, style, x, y, kWidth, kHeight, owner)) return false;
 
-    NONCLIENTMETRICSW metrics = {};
-    metrics.cbSize = sizeof(metrics);
-    SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
-    font_ = CreateFontIndirectW(&metrics.lfMessageFont);
+    font_ = CreateMessageFont();
 
     HINSTANCE instance = GetModuleHandleW(nullptr);
     mmMain = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"",

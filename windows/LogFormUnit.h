@@ -6,12 +6,14 @@
 #include "platform/ModalWindow.h"
 
 class TfLog : public TModalWindow {
+protected:
+    ~TfLog() override;
+
 public:
     static constexpr int kWidth = 371;
     static constexpr int kHeight = 319;
 
     TfLog();
-    ~TfLog() override;
 
     // Creates the window (hidden) owned by `owner`.
     bool Create(HWND owner);

@@ -31,7 +31,6 @@ std::wstring BlankFieldMessage(const std::string& caption) {
 TfLogin::TfLogin() = default;
 
 TfLogin::~TfLogin() {
-    Destroy();
     if (font_ != nullptr) DeleteObject(font_);
 }
 
@@ -47,10 +46,7 @@ bool TfLogin::Create(HWND owner) {
     const int y = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
     if (!CreateHandle(exStyle, kLoginClass, kLoginCaption, style, x, y, width, height, owner)) return false;
 
-    NONCLIENTMETRICSW metrics = {};
-    metrics.cbSize = sizeof(metrics);
-    SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
-    font_ = CreateFontIndirectW(&metrics.lfMessageFont);
+    font_ = CreateMessageFont();
 
     HINSTANCE instance = GetModuleHandleW(nullptr);
     auto make = [&](const wchar_t* cls, const wchar_t* text, DWORD style, DWORD ex, int x, int y, int w, int h,

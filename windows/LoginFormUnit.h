@@ -7,13 +7,15 @@
 #include "platform/ModalWindow.h"
 
 class TfLogin : public TModalWindow {
+protected:
+    ~TfLogin() override;
+
 public:
     static constexpr int kClientWidth = 404;
     static constexpr int kClientHeight = 128;
     static constexpr int kMaxLength = 250;
 
     TfLogin();
-    ~TfLogin() override;
 
     // Creates the window (hidden). `owner` is disabled while it is shown.
     bool Create(HWND owner);

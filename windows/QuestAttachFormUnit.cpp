@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "platform/Win32Util.h"
+
 const wchar_t kQuestAttachCaption[] = L"Вложение вопроса";
 const wchar_t kQuestAttachStatus[] = L"Размер окна можно менять мышью";
 
@@ -20,7 +22,6 @@ TfQuestAttach::TfQuestAttach(TQuestAttachHost host) : host_(std::move(host)) {}
 
 TfQuestAttach::~TfQuestAttach() {
     frame_.reset();
-    Destroy();
 }
 
 bool TfQuestAttach::Create(HWND mainWindow) {
@@ -44,7 +45,7 @@ bool TfQuestAttach::Create(HWND mainWindow) {
 
 TfrQuestAttach& TfQuestAttach::NewFrame(TAttachKind kind, const TPath& fileName, const TAttachOptions& options) {
     frame_.reset();
-    frame_ = std::make_unique<TfrQuestAttach>(host_);
+    frame_ = std::make_unique<TOwned<TfrQuestAttach>>(host_);
     frame_->Create(Handle(), kind, fileName, options);
     SetWindowTextW(frame_->Handle(), kQuestAttachFrameName);
     Relayout();
@@ -58,7 +59,7 @@ void TfQuestAttach::PlaceWindow(int left, int top, int width, int height) {
 }
 
 void TfQuestAttach::SetStatusVisible(bool visible) {
-    ShowWindow(stbMain, visible ? SW_SHOWNA : SW_HIDE);
+    SetVisible(stbMain, visible);
     Relayout();
 }
 

@@ -8,9 +8,11 @@
 #include "windows/QuestAttachFrameUnit.h"
 
 class TfQuestAttach : public TWindow {
+protected:
+    ~TfQuestAttach() override;
+
 public:
     explicit TfQuestAttach(TQuestAttachHost host);
-    ~TfQuestAttach() override;
 
     // FormCreate: hidden, inside `mainWindow`, resizable.
     bool Create(HWND mainWindow);
@@ -44,7 +46,7 @@ private:
     void Relayout();
 
     TQuestAttachHost host_;
-    std::unique_ptr<TfrQuestAttach> frame_;
+    std::unique_ptr<TOwned<TfrQuestAttach>> frame_;
     bool placing_ = false;
 };
 

@@ -28,13 +28,6 @@ SIZE ClientSize(HWND window) {
     return {rc.right, rc.bottom};
 }
 
-HFONT MessageFont() {
-    NONCLIENTMETRICSW metrics = {};
-    metrics.cbSize = sizeof(metrics);
-    SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
-    return CreateFontIndirectW(&metrics.lfMessageFont);
-}
-
 }  // namespace
 
 // ---- TFramePanel ----
@@ -51,40 +44,29 @@ bool TVideoPlaceholder::Create(HWND parent) {
     return CreateHandle(0, kPlaceholderClass, L"", WS_CHILD | WS_VISIBLE | WS_DISABLED, 0, 0, kSize, kSize, parent);
 }
 
-LRESULT TVideoPlaceholder::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-    case WM_ERASEBKGND:
-        return 1;
-    case WM_PAINT: {
-        // A strip of film with a play mark.
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(Handle(), &ps);
-        RECT rc;
-        GetClientRect(Handle(), &rc);
-        FillRect(dc, &rc, GetSysColorBrush(COLOR_BTNFACE));
-        HBRUSH film = CreateSolidBrush(RGB(64, 64, 64));
-        RECT strip = {rc.left + 2, rc.top + 6, rc.right - 2, rc.bottom - 6};
-        FillRect(dc, &strip, film);
-        DeleteObject(film);
-        HBRUSH white = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-        for (int x = strip.left + 3; x + 4 <= strip.right - 2; x += 8) {
-            RECT top = {x, strip.top + 2, x + 4, strip.top + 6};
-            RECT bottom = {x, strip.bottom - 6, x + 4, strip.bottom - 2};
-            FillRect(dc, &top, white);
-            FillRect(dc, &bottom, white);
-        }
-        const int cx = (rc.left + rc.right) / 2, cy = (rc.top + rc.bottom) / 2;
-        POINT play[] = {{cx - 6, cy - 8}, {cx - 6, cy + 8}, {cx + 8, cy}};
-        HGDIOBJ oldBrush = SelectObject(dc, white);
-        HGDIOBJ oldPen = SelectObject(dc, GetStockObject(NULL_PEN));
-        Polygon(dc, play, 3);
-        SelectObject(dc, oldPen);
-        SelectObject(dc, oldBrush);
-        EndPaint(Handle(), &ps);
-        return 0;
+void TVideoPlaceholder::Paint(HDC dc) {
+    // A strip of film with a play mark.
+    RECT rc;
+    GetClientRect(Handle(), &rc);
+    FillRect(dc, &rc, GetSysColorBrush(COLOR_BTNFACE));
+    HBRUSH film = CreateSolidBrush(RGB(64, 64, 64));
+    RECT strip = {rc.left + 2, rc.top + 6, rc.right - 2, rc.bottom - 6};
+    FillRect(dc, &strip, film);
+    DeleteObject(film);
+    HBRUSH white = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+    for (int x = strip.left + 3; x + 4 <= strip.right - 2; x += 8) {
+        RECT top = {x, strip.top + 2, x + 4, strip.top + 6};
+        RECT bottom = {x, strip.bottom - 6, x + 4, strip.bottom - 2};
+        FillRect(dc, &top, white);
+        FillRect(dc, &bottom, white);
     }
-    }
-    return TWindow::HandleMessage(message, wParam, lParam);
+    const int cx = (rc.left + rc.right) / 2, cy = (rc.top + rc.bottom) / 2;
+    POINT play[] = {{cx - 6, cy - 8}, {cx - 6, cy + 8}, {cx + 8, cy}};
+    HGDIOBJ oldBrush = SelectObject(dc, white);
+    HGDIOBJ oldPen = SelectObject(dc, GetStockObject(NULL_PEN));
+    Polygon(dc, play, 3);
+    SelectObject(dc, oldPen);
+    SelectObject(dc, oldBrush);
 }
 
 // ---- TfrQuestAttach ----
@@ -92,7 +74,6 @@ LRESULT TVideoPlaceholder::HandleMessage(UINT message, WPARAM wParam, LPARAM lPa
 TfrQuestAttach::TfrQuestAttach(TQuestAttachHost host) : host_(std::move(host)) {}
 
 TfrQuestAttach::~TfrQuestAttach() {
-    Destroy();
     if (font_ != nullptr) DeleteObject(font_);
     if (hintFont_ != nullptr) DeleteObject(hintFont_);
 }
@@ -107,7 +88,7 @@ bool TfrQuestAttach::Create(HWND owner, TAttachKind kind, const TPath& fileName,
     FileName = fileName;
     Kind = kind;
     Options = options;
-    font_ = MessageFont();
+    font_ = CreateMessageFont();
 
     PreferredWidth = Options.Width;
     PreferredHeight = Options.Height;
@@ -230,8 +211,8 @@ void TfrQuestAttach::LayoutPicturePanel(bool hBar, bool vBar) {
     Place(pnlPictureView.Handle(), 0, 0, viewWidth, viewHeight);
     Place(scbPictureViewH, 0, viewHeight, viewWidth, barHeight);
     Place(scbPictureViewV, viewWidth, 0, barWidth, viewHeight);
-    ShowWindow(scbPictureViewH, hBar ? SW_SHOWNA : SW_HIDE);
-    ShowWindow(scbPictureViewV, vBar ? SW_SHOWNA : SW_HIDE);
+    SetVisible(scbPictureViewH, hBar);
+    SetVisible(scbPictureViewV, vBar);
 }
 
 void TfrQuestAttach::pnlPictureResize() {

@@ -26,6 +26,9 @@ struct TQuestAttachHost {
 // A panel whose owner sees its messages first: the notifications of the controls on it, and
 // its size changes.
 class TFramePanel : public TPanel {
+protected:
+    ~TFramePanel() override = default;
+
 public:
     // True when the message has been dealt with.
     std::function<bool(UINT, WPARAM, LPARAM)> OnMessage;
@@ -35,23 +38,28 @@ protected:
 };
 
 // The picture shown on the video display until a clip draws over it.
-class TVideoPlaceholder : public TWindow {
+class TVideoPlaceholder : public TPaintedWindow {
+protected:
+    ~TVideoPlaceholder() override = default;
+
 public:
     static constexpr int kSize = 48;
     bool Create(HWND parent);
 
 protected:
-    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void Paint(HDC dc) override;
 };
 
 class TfrQuestAttach : public TWindow {
+protected:
+    ~TfrQuestAttach() override;
+
 public:
     static constexpr int kSoundHeight = 34;
     static constexpr int kVideoHintHeight = 25;
     static constexpr int kVideoOptionsHeight = 42;
 
     explicit TfrQuestAttach(TQuestAttachHost host);
-    ~TfrQuestAttach() override;
 
     // Builds the frame inside `owner` (which also becomes its parent) for one attachment,
     // filling the owner's client area. A picture or object that cannot be loaded, or a missing
@@ -77,19 +85,19 @@ public:
     void btnStopVideoClick();
 
     // Only the panel of the attachment's kind is created.
-    TFramePanel pnlPicture, pnlPictureView;
-    TImage imgPicture;
+    TOwned<TFramePanel> pnlPicture, pnlPictureView;
+    TOwned<TImage> imgPicture;
     HWND scbPictureViewH = nullptr, scbPictureViewV = nullptr;
 
-    TFramePanel pnlSound;
+    TOwned<TFramePanel> pnlSound;
     HWND lbSoundHint = nullptr, btnPlaySound = nullptr, btnStopSound = nullptr;
 
-    TFramePanel pnlVideo, pnlVideoHint, pnlVideoOut, pnlVideoOptions;
-    TVideoPlaceholder imgVideo;
+    TOwned<TFramePanel> pnlVideo, pnlVideoHint, pnlVideoOut, pnlVideoOptions;
+    TOwned<TVideoPlaceholder> imgVideo;
     HWND btnStartVideo = nullptr, btnStopVideo = nullptr;
 
-    TFramePanel pnlOle, pnlOleView;
-    TOleContainer ocMain;
+    TOwned<TFramePanel> pnlOle, pnlOleView;
+    TOwned<TOleContainer> ocMain;
 
     // The image's rectangle in pnlPictureView as last placed.
     const TAttachRect& ImageRect() const { return imageRect_; }

@@ -28,13 +28,6 @@ constexpr int kMaxLoginCaption = 140;
 const COLORREF kLinkColor = RGB(0, 0, 128);
 const COLORREF kNoteColor = RGB(128, 128, 128);
 
-HFONT DerivedFont(const LOGFONTW& base, LONG weight, BYTE underline) {
-    LOGFONTW font = base;
-    font.lfWeight = weight;
-    font.lfUnderline = underline;
-    return CreateFontIndirectW(&font);
-}
-
 }  // namespace
 
 TSystemError ReadLastSystemError() {
@@ -59,7 +52,6 @@ TSystemError ReadLastSystemError() {
 TfResult::TfResult() = default;
 
 TfResult::~TfResult() {
-    Destroy();
     for (HFONT font : {font_, boldFont_, linkFont_}) {
         if (font != nullptr) DeleteObject(font);
     }
@@ -78,12 +70,9 @@ bool TfResult::Create(HWND owner) {
     const int y = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
     if (!CreateHandle(exStyle, kResultClass, kResultCaption, style, x, y, width, height, owner)) return false;
 
-    NONCLIENTMETRICSW metrics = {};
-    metrics.cbSize = sizeof(metrics);
-    SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
-    font_ = CreateFontIndirectW(&metrics.lfMessageFont);
-    boldFont_ = DerivedFont(metrics.lfMessageFont, FW_BOLD, FALSE);
-    linkFont_ = DerivedFont(metrics.lfMessageFont, metrics.lfMessageFont.lfWeight, TRUE);
+    font_ = CreateMessageFont();
+    boldFont_ = CreateMessageFont(FW_BOLD);
+    linkFont_ = CreateMessageFont(0, true);
 
     HINSTANCE instance = GetModuleHandleW(nullptr);
     auto make = [&](const wchar_t* cls, DWORD style, int x, int y, int w, int h, int id, HFONT font) {
@@ -276,7 +265,7 @@ bool TfResult::RecordNow() {
 }
 
 void TfResult::lbLogClick() {
-    TfLog log;
+    TOwned<TfLog> log;
     if (!log.Create(Handle())) return;
     log.SetText(LogText ? LogText() : std::string());
     log.ShowModal(Handle());

@@ -11,12 +11,14 @@
 #include "windows/ResultsFile.h"
 
 class TfResult : public TModalWindow {
+protected:
+    ~TfResult() override;
+
 public:
     static constexpr int kClientWidth = 431;
     static constexpr int kClientHeight = 223;
 
     TfResult();
-    ~TfResult() override;
 
     // Creates the window (hidden). `owner` is disabled while it is shown.
     bool Create(HWND owner);

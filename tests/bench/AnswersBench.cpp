@@ -67,7 +67,7 @@ int main(int argc, char** argv) {
     HWND stage = CreateWindowExW(0, L"BenchStage", L"stage", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 1024, 768,
                                  nullptr, nullptr, wc.hInstance, nullptr);
     uint8_t outcome = 0;
-    TfAnswers answers(outcome);
+    TOwned<TfAnswers> answers(outcome);
     answers.Create(stage);
     answers.SetFontSize(12);
     const std::vector<TTestAnswer> many = ManyAnswers();

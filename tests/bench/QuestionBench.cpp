@@ -19,6 +19,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Win32Util.h"
 #include "run/MainFormUnit.h"
+#include "tests/win/MainFormAccess.h"
 #include "tests/bench/PhotoBench.h"
 #include "tools/TestBuilder.h"
 #include "windows/QuestAttachFormUnit.h"
@@ -77,7 +78,7 @@ int main(int argc, char** argv) {
 
     int status = 0;
     {
-        TfMain main(info);
+        TOwned<TfMainForTest> main(info);
         if (!main.Create() || !main.Test->OpenTest(info.ArchiveFile, info.PasswordTail)) {
             std::printf("cannot open the test\n");
             return 1;

@@ -17,6 +17,7 @@
 #include "app/Payload.h"
 #include "platform/Win32Util.h"
 #include "run/MainFormUnit.h"
+#include "tests/win/MainFormAccess.h"
 
 namespace {
 
@@ -41,7 +42,7 @@ double CpuMilliseconds() {
 }
 
 // One message, then 10 ms of sleep: the simple wait this program does not use.
-void SimpleWait(TfMain& main) {
+void SimpleWait(TfMainForTest& main) {
     while (*static_cast<volatile uint8_t*>(&main.Outcome) == qoNone) {
         MSG msg;
         if (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
@@ -56,7 +57,7 @@ struct TLatency {
     double Median = 0, P95 = 0, Max = 0;
 };
 
-TLatency MeasureClicks(TfMain& main, int clicks, bool simple) {
+TLatency MeasureClicks(TfMainForTest& main, int clicks, bool simple) {
     std::vector<double> latencies;
     std::atomic<double> clickedAt{0};
     std::atomic<int> round{-1};
@@ -90,7 +91,7 @@ TLatency MeasureClicks(TfMain& main, int clicks, bool simple) {
 }
 
 // Share of one core used while waiting `seconds` with nothing to do but the one-second timers.
-double MeasureIdle(TfMain& main, double seconds, bool simple) {
+double MeasureIdle(TfMainForTest& main, double seconds, bool simple) {
     main.Outcome = qoNone;
     std::thread stopper([&] {
         Sleep(static_cast<DWORD>(seconds * 1000));
@@ -114,7 +115,7 @@ int main(int argc, char** argv) {
     const double idleSeconds = argc > 2 ? std::atof(argv[2]) : 5.0;
     TPayloadInfo settings;
     settings.EffectSteps = 1;
-    TfMain main(settings);
+    TOwned<TfMainForTest> main(settings);
     if (!main.Create()) return 1;
     ShowWindow(main.Handle(), SW_SHOW);
     TTestAnswer a, b;

@@ -139,6 +139,21 @@ TEST(AttachExtensionTest, ThreeLetterNamesOfKindsThePlayerShows) {
     }
 }
 
+// The reasons list the extensions of kAttachExtensions.
+TEST(AttachExtensionTest, TheReasonsListWhatThePlayerShows) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"a.png",
+         "\"a.png\": the player cannot show .png files; it shows .jpg .bmp .emf .wmf (pictures), "
+         ".wav .mp1 .mp2 .mp3 .mid .rmi .wma (sounds), .avi .mpg (videos), .fme, .ole"},
+        {"a.tiff", "\"a.tiff\": the extension must have three letters (.jpeg, .midi and .mpeg are shortened)"},
+    };
+    for (const auto& [file, expected] : cases) {
+        std::string extension, reason;
+        EXPECT_FALSE(AttachExtension(file, extension, reason));
+        EXPECT_EQ(reason, expected);
+    }
+}
+
 TEST(PasswordTailTest, RandomTailsAreEightSafeCharacters) {
     const std::string alphabet = kPasswordTailAlphabet;
     for (char c : std::string("0O1lI")) EXPECT_EQ(alphabet.find(c), std::string::npos) << c;

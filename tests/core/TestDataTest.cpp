@@ -6,6 +6,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "model/Codepage.h"
@@ -182,6 +183,15 @@ TEST(GetAttachKindTest, ExtensionSearchedInTheListsInOrder) {
         {Utf8ToCp1251("рисунок.ЖПГ"), akNone},
     };
     for (const Case& c : cases) EXPECT_EQ(GetAttachKind(c.name), c.kind) << "[" << c.name << "]";
+}
+
+// The texts searched are made from kAttachExtensions: one per kind, a space between extensions.
+TEST(GetAttachKindTest, EachKindIsOneTextInTheTableOrder) {
+    const std::pair<const char*, TAttachKind> cases[] = {
+        {"A.W", akSound},    {"A.E", akPicture}, {"A.MPG ", akVideo}, {"A.WAV ", akSound},
+        {"A.WMA ", akNone},  {"A.WMF ", akNone}, {"A.MPEG ", akNone}, {"A.OLE ", akNone},
+    };
+    for (const auto& [name, kind] : cases) EXPECT_EQ(GetAttachKind(name), kind) << "[" << name << "]";
 }
 
 TEST(QuestionFileTest, HandWrittenBytesGiveEveryField) {

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <limits>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "model/Codepage.h"
 
@@ -123,6 +125,28 @@ TEST(NormalizeSpacesTest, Cases) {
     };
     for (const ConversionCase& c : cases) {
         EXPECT_EQ(NormalizeSpaces(c.input), c.expected) << "[" << c.input << "]";
+    }
+}
+
+TEST(SplitVariantsTest, EverySeparatorStartsAVariant) {
+    EXPECT_EQ(Cp1251ToUtf8(kVariantSeparator), kVariantSeparatorUtf8) << "one character in both encodings";
+    // Written in UTF-8 and split either as it is or as cp1251: the same variants.
+    const std::pair<const char*, std::vector<std::string>> cases[] = {
+        {"кошка", {"кошка"}},
+        {"", {""}},
+        {"кошка¦кот", {"кошка", "кот"}},
+        {"¦", {"", ""}},
+        {"один¦1¦", {"один", "1", ""}},
+        {"¦¦а¦", {"", "", "а", ""}},
+        // 'Ц' is D0 A6 in UTF-8: the byte 0xA6 alone separates nothing there.
+        {"ЦЦ¦Ц", {"ЦЦ", "Ц"}},
+    };
+    for (const auto& [text, expected] : cases) {
+        SCOPED_TRACE(text);
+        EXPECT_EQ(SplitVariants(text, kVariantSeparatorUtf8), expected);
+        std::vector<std::string> stored;
+        for (const std::string& variant : expected) stored.push_back(Utf8ToCp1251(variant));
+        EXPECT_EQ(SplitVariants(Utf8ToCp1251(text)), stored);
     }
 }
 

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "archive/EntryName.h"
 #include "model/Codepage.h"
 #include "model/FileUtils.h"
 #include "tests/core/TempDir.h"
@@ -769,6 +770,29 @@ TEST_F(ZipSoundTest, NamesReachingOutsideTheFolderAreNeverWritten) {
             EXPECT_EQ(item.path().filename().string().find("evil"), std::string::npos) << item.path();
         }
         EXPECT_FALSE(PathExists("/evil.txt")) << c.raw;
+    }
+}
+
+// The extraction trims the spaces before the dot as Windows does; testmaker's unpack never did.
+TEST(DeviceNameTest, ThePartBeforeTheFirstDotNamesADevice) {
+    struct Case {
+        std::string name;
+        bool trimmed;
+        bool asWritten;
+    };
+    const Case cases[] = {
+        {"CON", true, true},         {"con", true, true},          {"Aux.txt", true, true},
+        {"nul.tar.gz", true, true},  {"PRN.", true, true},         {"com1", true, true},
+        {"COM9.jpg", true, true},    {"lpt5.wav", true, true},     {"CON .txt", true, false},
+        {"nul  ", true, false},      {"com1 .x", true, false},     {" CON", false, false},
+        {"COM0", false, false},      {"COM10", false, false},      {"LPT", false, false},
+        {"CONX.txt", false, false},  {"CO", false, false},         {"a.CON", false, false},
+        {"", false, false},          {".CON", false, false},       {"CON_", false, false},
+        {Cp("сон"), false, false},   {"\xC3\x87ON", false, false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(IsDeviceName(c.name, TDeviceStem::SpacesTrimmed), c.trimmed) << "[" << c.name << "]";
+        EXPECT_EQ(IsDeviceName(c.name, TDeviceStem::AsWritten), c.asWritten) << "[" << c.name << "]";
     }
 }
 

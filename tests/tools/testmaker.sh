@@ -95,4 +95,13 @@ set -e
 check "make-ole: not a picture exits 1" test "$rc" = 1
 check "make-ole: not a picture says why" test "$(jq -r '.error' bad-ole.json)" != null
 
+# Only a command named on the line runs: no command, or one testmaker does not know, is an
+# error, and never runs inspect (which would print the test as JSON).
+for args in "" "frob test.exe" "INSPECT test.exe" "test.exe"; do
+    run command $args
+    check "command [$args]: refused" test "$rc" -ne 0
+    check "command [$args]: nothing runs" test ! -s command.out
+    check "command [$args]: says why" test -s command.err
+done
+
 exit $failed

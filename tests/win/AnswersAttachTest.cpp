@@ -114,7 +114,7 @@ struct TFakeHost : TAnswerAttachHost {
 
 class AnswersAttachTest : public ::testing::Test {
 public:  // the table of what happens during a slide reaches in through a reference
-    TfrAnswersList list;
+    TOwned<TfrAnswersList> list;
     HWND parent = nullptr;
     TFakeHost host;
     TScratchFolder folder;

@@ -87,7 +87,7 @@ int PositionOf(const TfAnswers& answers, size_t index) {
 class AnswersFormTest : public ::testing::Test {
 protected:
     uint8_t outcome = 0;
-    TfAnswers answers{outcome};
+    TOwned<TfAnswers> answers{outcome};
     HWND main = nullptr;
 
     void SetUp() override {

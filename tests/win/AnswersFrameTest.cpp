@@ -37,7 +37,7 @@ POINT Centre(const RECT& rc) { return {(rc.left + rc.right) / 2, (rc.top + rc.bo
 
 class AnswersFrameTest : public ::testing::Test {
 protected:
-    TfrAnswersList list;
+    TOwned<TfrAnswersList> list;
     HWND parent = nullptr;
     std::vector<bool> notified;
 

@@ -11,6 +11,7 @@
 #include "app/Payload.h"
 #include "model/TestData.h"
 #include "run/MainFormUnit.h"
+#include "tests/win/MainFormAccess.h"
 #include "tests/win/AttachTestUtil.h"
 #include "windows/AttachLayout.h"
 
@@ -18,7 +19,7 @@ using namespace attachtest;
 
 TEST(AnswersPopup, CreatedHiddenInsideTheMainWindow) {
     TPayloadInfo settings;
-    TfMain main(settings);
+    TOwned<TfMainForTest> main(settings);
     ASSERT_TRUE(main.Create());
     ASSERT_TRUE(main.AnswersPopup);
     HWND popup = main.AnswersPopup->Handle();
@@ -41,7 +42,7 @@ namespace {
 class AnswersPopupTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        popup = std::make_unique<TfAnswersPopup>(
+        popup = std::make_unique<TOwned<TfAnswersPopup>>(
             [this](const TPath& f, HWND p, HWND s, HWND d, uint8_t m) { return media.Play(f, p, s, d, m); });
         ASSERT_TRUE(popup->Create(stage.Handle()));
         const SIZE main = ClientSizeOf(stage.Handle());
@@ -56,7 +57,7 @@ protected:
 
     TMediaRecorder media;
     TStage stage;
-    std::unique_ptr<TfAnswersPopup> popup;
+    std::unique_ptr<TOwned<TfAnswersPopup>> popup;
     TScratchFolder scratch;
 };
 

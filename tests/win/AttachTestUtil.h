@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/FileSystem.h"
+#include "platform/Win32Util.h"
 #include "tests/win/WinTestUtil.h"
 #include "tools/OleBuilder.h"
 
@@ -80,13 +81,6 @@ inline COLORREF PrintedPixel(HWND window, int x, int y) {
 }
 
 // A window's rectangle in its parent's client area.
-inline RECT RectInParent(HWND window) {
-    RECT rc = {};
-    GetWindowRect(window, &rc);
-    MapWindowPoints(nullptr, GetParent(window), reinterpret_cast<POINT*>(&rc), 2);
-    return rc;
-}
-
 inline SIZE ClientSizeOf(HWND window) {
     RECT rc = {};
     GetClientRect(window, &rc);

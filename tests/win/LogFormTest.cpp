@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "model/Codepage.h"
+#include "platform/Win32Util.h"
 #include "tests/win/WinTestUtil.h"
 #include "windows/LogFormUnit.h"
 
@@ -16,13 +17,6 @@ std::wstring FullText(HWND hwnd) {
     std::wstring text(static_cast<size_t>(length) + 1, L'\0');
     text.resize(static_cast<size_t>(GetWindowTextW(hwnd, &text[0], length + 1)));
     return text;
-}
-
-RECT ChildRect(HWND child) {
-    RECT rc;
-    GetWindowRect(child, &rc);
-    MapWindowPoints(nullptr, GetParent(child), reinterpret_cast<POINT*>(&rc), 2);
-    return rc;
 }
 
 std::wstring ClipboardText() {
@@ -51,7 +45,7 @@ void PutOnClipboard(const std::wstring& text) {
 class TestLogWindowTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(log.Create(nullptr)); }
-    TfLog log;
+    TOwned<TfLog> log;
 };
 
 TEST_F(TestLogWindowTest, SizeableCentredWithMaximiseOnly) {
@@ -180,8 +174,8 @@ TEST_F(TestLogWindowTest, ResizingGrowsTheTextAndKeepsTheButtonAtTheBottom) {
     HWND hwnd = log.Handle();
     auto measure = [&](RECT& client, RECT& memo, RECT& button) {
         GetClientRect(hwnd, &client);
-        memo = ChildRect(log.mmMain);
-        button = ChildRect(log.btnOk);
+        memo = RectInParent(log.mmMain);
+        button = RectInParent(log.btnOk);
     };
     RECT client0, memo0, button0;
     measure(client0, memo0, button0);

@@ -60,7 +60,7 @@ void SetText(HWND edit, const std::wstring& text) { SendMessageW(edit, WM_SETTEX
 
 class LoginTest : public ::testing::Test {
 protected:
-    TfLogin login;
+    TOwned<TfLogin> login;
     void SetUp() override { ASSERT_TRUE(login.Create(nullptr)); }
 };
 

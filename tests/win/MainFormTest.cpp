@@ -9,6 +9,7 @@
 #include "archive/ZipTest.h"
 #include "model/Codepage.h"
 #include "run/MainFormUnit.h"
+#include "tests/win/MainFormAccess.h"
 #include "tests/win/WinTestUtil.h"
 #include "tools/MediaFixtures.h"
 
@@ -84,7 +85,7 @@ private:
 
 TEST(MainForm, BorderlessBlackAndCoversTheScreen) {
     TPayloadInfo settings;
-    TfMain main(settings);
+    TOwned<TfMainForTest> main(settings);
     ASSERT_TRUE(main.Create());
     ShowWindow(main.Handle(), SW_SHOWMAXIMIZED);
     LONG style = GetWindowLongW(main.Handle(), GWL_STYLE);
@@ -104,7 +105,7 @@ TEST(MainForm, BorderlessBlackAndCoversTheScreen) {
 
 TEST(MainForm, RefusesToBeClosedByThePerson) {
     TPayloadInfo settings;
-    TfMain main(settings);
+    TOwned<TfMainForTest> main(settings);
     ASSERT_TRUE(main.Create());
     SendMessageW(main.Handle(), WM_CLOSE, 0, 0);
     EXPECT_TRUE(IsWindow(main.Handle()));
@@ -116,7 +117,7 @@ TEST(MainForm, ShowsTheInformationTextThenReportsAnUnreadableTest) {
     TPayloadInfo settings;
     settings.InfoText = Utf8ToCp1251("  Тест по физике./nВремя: 10 минут.");
     settings.ArchiveFile = L"C:\\temp\\abcdfghi.tmp";
-    TfMain main(settings);
+    TOwned<TfMainForTest> main(settings);
     ASSERT_TRUE(main.Create());
     TBoxAnswerer answerer;
     main.RunTestLoop();
@@ -132,7 +133,7 @@ TEST(MainForm, BlankInformationTextShowsNoBox) {
     for (const char* info : {"", "    ", " "}) {
         TPayloadInfo settings;
         settings.InfoText = info;
-        TfMain main(settings);
+        TOwned<TfMainForTest> main(settings);
         ASSERT_TRUE(main.Create());
         TBoxAnswerer answerer;
         main.RunTestLoop();
@@ -164,7 +165,7 @@ TEST(MainForm, ReportsAnUnknownCompressionMethod) {
 
     TPayloadInfo settings;
     settings.ArchiveFile = scratch / L"test.tmp";
-    TfMain main(settings);
+    TOwned<TfMainForTest> main(settings);
     ASSERT_TRUE(main.Create());
     TBoxAnswerer answerer;
     main.RunTestLoop();
@@ -184,7 +185,7 @@ TEST(MainForm, AnErrorInTheKeyOrWheelHandlingIsDroppedAndClosesTheMediaPlayer) {
     const TPath wav = folder / L"tone.wav";
     ASSERT_TRUE(WriteWholeFile(wav, MakeWav(16000)));
     TPayloadInfo settings;
-    TfMain main(settings);
+    TOwned<TfMainForTest> main(settings);
     ASSERT_TRUE(main.Create());
     for (UINT message : {UINT(WM_KEYDOWN), UINT(WM_MOUSEWHEEL)}) {
         main.PlayMedia(wav, nullptr, nullptr, nullptr, 0);

@@ -17,6 +17,8 @@
 #include "archive/ZipTest.h"
 #include "model/Codepage.h"
 #include "run/MainFormUnit.h"
+#include "tests/win/MainFormAccess.h"
+#include "tests/win/RunWatch.h"
 #include "tests/win/WinTestUtil.h"
 #include "tools/TestBuilder.h"
 #include "windows/ResultFormUnit.h"
@@ -76,8 +78,8 @@ private:
 // Plays the person at the player while the test's thread runs the program's loop.
 class TPerson {
 public:
-    TPerson(TfMain& main, std::function<void(TPerson&)> script)
-        : main_(main), thread_([this, script] {
+    TPerson(TfMainForTest& main, std::function<void(TPerson&)> script)
+        : main_(main), watch_(main), thread_([this, script] {
               script(*this);
               done_ = true;
           }) {}
@@ -121,7 +123,7 @@ public:
     // and waiting for its answer.
     bool WaitQuestion(uint32_t n, int ms = 10000) {
         for (int waited = 0; waited < ms; waited += 5) {
-            if (main_.QuestionsShown >= n) return true;
+            if (watch_.QuestionsShown >= n) return true;
             Sleep(5);
         }
         ADD_FAILURE() << "question " << n << " never came";
@@ -174,7 +176,8 @@ public:
     std::wstring markText;
 
 private:
-    TfMain& main_;
+    TfMainForTest& main_;
+    TRunWatch watch_;
     std::atomic<bool> done_{false};
     std::thread thread_;
 };
@@ -205,7 +208,7 @@ TEST(MainRun, SequentialSkippedQuestionComesBackLastAndTheNextRunContinues) {
     source.SequentialOrder = true;
     source.SkipsAllowed = 1;
     TBuiltTest test(source);
-    TfMain main(test.Info);
+    TOwned<TfMainForTest> main(test.Info);
     ASSERT_TRUE(main.Create());
     main.Result->ResultsPath = test.ResultsPath();
 
@@ -270,7 +273,7 @@ TEST(MainRun, SequentialSkippedQuestionComesBackLastAndTheNextRunContinues) {
 TEST(MainRun, InterruptionAsksFirstAndEndsTheRunWithMarkZero) {
     TTestSource source = TypedTest(3);
     TBuiltTest test(source);
-    TfMain main(test.Info);
+    TOwned<TfMainForTest> main(test.Info);
     ASSERT_TRUE(main.Create());
     main.Result->ResultsPath = test.ResultsPath();
     uint8_t afterCancel = 99;
@@ -298,7 +301,7 @@ TEST(MainRun, QuestionLimitsRunOutOneByOne) {
     TTestSource source = TypedTest(2);
     source.LimitSeconds = 1;
     TBuiltTest test(source);
-    TfMain main(test.Info);
+    TOwned<TfMainForTest> main(test.Info);
     ASSERT_TRUE(main.Create());
     main.Result->ResultsPath = test.ResultsPath();
     TPerson person(main, [&](TPerson& p) {
@@ -324,7 +327,7 @@ TEST(MainRun, WholeTestLimitEndsTheRunAndTheQuestionOnScreenDoesNotCount) {
     source.LimitSeconds = 2;
     source.LimitWholeTest = true;
     TBuiltTest test(source);
-    TfMain main(test.Info);
+    TOwned<TfMainForTest> main(test.Info);
     ASSERT_TRUE(main.Create());
     main.Result->ResultsPath = test.ResultsPath();
     TPerson person(main, [&](TPerson& p) {
@@ -347,7 +350,7 @@ TEST(MainRun, NoQuestionsStillGivesAResult) {
     TTestSource source = TypedTest(2);
     TBuiltTest test(source);
     test.Info.QuestionsPerTest = 0;  // only a test built elsewhere asks nothing
-    TfMain main(test.Info);
+    TOwned<TfMainForTest> main(test.Info);
     ASSERT_TRUE(main.Create());
     main.Result->ResultsPath = test.ResultsPath();
     TPerson person(main, [&](TPerson& p) {
@@ -378,7 +381,7 @@ TEST(MainRun, ADamagedQuestionIsShownEmptyLoggedAndTheRunGoesOn) {
     bytes.replace(name - 46 + 20, 4, big);
     ASSERT_TRUE(WriteWholeFile(test.Info.ArchiveFile, bytes));
 
-    TfMain main(test.Info);
+    TOwned<TfMainForTest> main(test.Info);
     ASSERT_TRUE(main.Create());
     main.Result->ResultsPath = test.ResultsPath();
     bool okEnabled = false;
@@ -414,7 +417,7 @@ TEST(MainRun, ADamagedQuestionIsShownEmptyLoggedAndTheRunGoesOn) {
 TEST(MainRun, OnlyThisRunsTestTimeOutEndsTheNextWait) {
     TTestSource source = TypedTest(3);
     TBuiltTest test(source);
-    TfMain main(test.Info);
+    TOwned<TfMainForTest> main(test.Info);
     ASSERT_TRUE(main.Create());
     ASSERT_TRUE(main.Test->OpenTest(test.Info.ArchiveFile, test.Info.PasswordTail));
     main.QuestionsPerTest = 3;
@@ -451,7 +454,7 @@ TEST(MainRun, TheWholeTestCountdownEndsWithItsRun) {
     source.LimitSeconds = 60;
     source.LimitWholeTest = true;
     TBuiltTest test(source);
-    TfMain main(test.Info);
+    TOwned<TfMainForTest> main(test.Info);
     ASSERT_TRUE(main.Create());
     main.Result->ResultsPath = test.ResultsPath();
     int32_t tagDuringRun = 0;
@@ -475,24 +478,25 @@ TEST(MainRun, SlidesTakeTheirTicksAndLandExactly) {
     for (uint8_t steps : {0, 1, 7}) {
         TPayloadInfo settings;
         settings.EffectSteps = steps;
-        TfMain main(settings);
+        TOwned<TfMainForTest> main(settings);
         ASSERT_TRUE(main.Create());
         ShowWindow(main.Handle(), SW_SHOW);
         HWND box = main.gbxInfo.Handle();
-        const uint32_t before = main.AnimationTicks;
+        TRunWatch watch(main);
+        const uint32_t before = watch.SlideSteps;
         main.SlideInfoIn();
         RECT rc;
         GetWindowRect(box, &rc);
         EXPECT_EQ(rc.top, GetSystemMetrics(SM_CYSCREEN) - TfMain::kInfoHeight) << int(steps);
-        EXPECT_EQ(main.AnimationTicks - before, steps) << "full slide of " << int(steps);
+        EXPECT_EQ(watch.SlideSteps - before, steps) << "full slide of " << int(steps);
         EXPECT_TRUE(IsWindowVisible(box));
 
-        const uint32_t half = main.AnimationTicks;
+        const uint32_t half = watch.SlideSteps;
         main.SlideWindow(box, 37, 11, -1, -1, main.HalfSlideSteps());
         GetWindowRect(box, &rc);
         EXPECT_EQ(rc.left, 37);
         EXPECT_EQ(rc.top, 11);
-        EXPECT_EQ(main.AnimationTicks - half, steps == 7 ? 3u : 1u) << "half slide of " << int(steps);
+        EXPECT_EQ(watch.SlideSteps - half, steps == 7 ? 3u : 1u) << "half slide of " << int(steps);
 
         main.SlideInfoOut();
         GetWindowRect(box, &rc);
@@ -504,7 +508,7 @@ TEST(MainRun, SlidesTakeTheirTicksAndLandExactly) {
 
 TEST(MainRun, CountdownFillsTheBarAndSignalsOnce) {
     TPayloadInfo settings;
-    TfMain main(settings);
+    TOwned<TfMainForTest> main(settings);
     ASSERT_TRUE(main.Create());
     struct {
         bool whole;
@@ -538,7 +542,7 @@ TEST(MainRun, CountdownFillsTheBarAndSignalsOnce) {
 
 TEST(MainRun, ElapsedTimeCountsSeconds) {
     TPayloadInfo settings;
-    TfMain main(settings);
+    TOwned<TfMainForTest> main(settings);
     ASSERT_TRUE(main.Create());
     main.tmrGlobalTime.Tag = 0;
     const DWORD start = GetTickCount();
@@ -549,7 +553,7 @@ TEST(MainRun, ElapsedTimeCountsSeconds) {
 
 TEST(MainRun, WheelAndArrowsMoveTheAnswersScrollBar) {
     TPayloadInfo settings;
-    TfMain main(settings);
+    TOwned<TfMainForTest> main(settings);
     ASSERT_TRUE(main.Create());
     ShowWindow(main.Handle(), SW_SHOW);
     HWND answers = main.Answers->Handle();

@@ -216,7 +216,7 @@ TEST_F(MediaServiceTest, VideoTakesItsNaturalSizeAndFollowsItsPanel) {
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.mode);
-        TPanel panel;
+        TOwned<TPanel> panel;
         ASSERT_TRUE(panel.Create(parent, 10, 10, 244, 154, L""));
         const auto size = media.PlayMedia(avi, first.Play, first.Stop, panel.Handle(), c.mode);
         EXPECT_EQ(size.first, 64);
@@ -241,7 +241,7 @@ TEST_F(MediaServiceTest, VideoTakesItsNaturalSizeAndFollowsItsPanel) {
 }
 
 TEST_F(MediaServiceTest, OnlyTheCurrentDisplayPlacesTheVideo) {
-    TPanel old, current;
+    TOwned<TPanel> old, current;
     ASSERT_TRUE(old.Create(parent, 10, 10, 244, 154, L""));
     ASSERT_TRUE(current.Create(parent, 10, 200, 104, 104, L""));
     media.PlayMedia(avi, nullptr, nullptr, old.Handle(), 1);
@@ -258,7 +258,7 @@ TEST_F(MediaServiceTest, OnlyTheCurrentDisplayPlacesTheVideo) {
 }
 
 TEST_F(MediaServiceTest, ADestroyedDisplayClosesItsVideo) {
-    auto panel = std::make_unique<TPanel>();
+    auto panel = std::make_unique<TOwned<TPanel>>();
     ASSERT_TRUE(panel->Create(parent, 10, 10, 244, 154, L""));
     media.PlayMedia(avi, first.Play, first.Stop, panel->Handle(), 2);
     ASSERT_FALSE(media.DeviceAlias().empty());

@@ -260,7 +260,7 @@ TEST(OleContainer, DisabledBorderlessAndStretchesItsObject) {
     HWND parent = CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 0, 0, 200, 150, nullptr, nullptr,
                                   GetModuleHandleW(nullptr), nullptr);
     ASSERT_NE(parent, nullptr);
-    TOleContainer container;
+    TOwned<TOleContainer> container;
     ASSERT_TRUE(container.Create(parent, 10, 10, 80, 60));
     const LONG style = GetWindowLongW(container.Handle(), GWL_STYLE);
     EXPECT_TRUE(style & WS_DISABLED);

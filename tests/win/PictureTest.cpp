@@ -260,7 +260,7 @@ protected:
     }
     TScratchFolder scratch_;
     HWND parent_ = nullptr;
-    TImage image_;
+    TOwned<TImage> image_;
 };
 
 TEST_F(ImageControl, StretchedFillsTheControlOtherwiseNaturalSizeAtTheCorner) {

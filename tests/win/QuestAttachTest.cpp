@@ -19,7 +19,9 @@
 #include "archive/ZipTest.h"
 #include "model/Codepage.h"
 #include "run/MainFormUnit.h"
+#include "tests/win/MainFormAccess.h"
 #include "tests/win/AttachTestUtil.h"
+#include "tests/win/RunWatch.h"
 #include "tools/TestBuilder.h"
 #include "windows/QuestAttachFormUnit.h"
 
@@ -61,7 +63,7 @@ protected:
     int AvailHeight(int extra) const { return Main().cy - Question().bottom - TfMain::kInfoHeight - 20 - extra; }
 
     TPayloadInfo settings;
-    TfMain main{settings};
+    TOwned<TfMainForTest> main{settings};
     HWND viewer = nullptr;
     TScratchFolder scratch;
 };
@@ -411,14 +413,14 @@ protected:
         host.PlayMedia = [this](const TPath& f, HWND p, HWND s, HWND d, uint8_t m) { return media.Play(f, p, s, d, m); };
         host.StopMedia = [this] { ++media.Stops; };
         host.QuestionPanelWidth = [] { return 345; };
-        viewer = std::make_unique<TfQuestAttach>(host);
+        viewer = std::make_unique<TOwned<TfQuestAttach>>(host);
         ASSERT_TRUE(viewer->Create(stage.Handle()));
         SetWindowPos(viewer->Handle(), nullptr, 0, 0, 500, 400, SWP_NOZORDER);
     }
 
     TMediaRecorder media;
     TStage stage;
-    std::unique_ptr<TfQuestAttach> viewer;
+    std::unique_ptr<TOwned<TfQuestAttach>> viewer;
 };
 
 }  // namespace
@@ -576,9 +578,9 @@ TSourceAttach Attach(const std::string& file, uint8_t scaleMode = 0) {
 // screen meanwhile.
 class TAnswerer {
 public:
-    TAnswerer(TfMain& main, uint32_t n)
-        : thread_([this, &main, n] {
-              for (int waited = 0; main.QuestionsShown < n && waited < 10000; waited += 5) Sleep(5);
+    TAnswerer(TfMainForTest& main, const TRunWatch& watch, uint32_t n)
+        : thread_([this, &main, &watch, n] {
+              for (int waited = 0; watch.QuestionsShown < n && waited < 10000; waited += 5) Sleep(5);
               HWND viewer = main.QuestAttach->Handle();
               ViewerShown = IsWindowVisible(viewer) != FALSE;
               Frames = ChildrenOf(viewer, L"TfrQuestAttach").size();
@@ -608,15 +610,16 @@ TEST(QuestAttachRun, QuestionsShowTheirAttachmentsWhileTheyWait) {
     object.Height = 100;
     TAttachRun run({{L"pic.bmp", MakeBmp(40, 30)}, {L"broken.ole", "BDOC but nothing after it"}},
                    {{"picture", Attach("pic.bmp", 2)}, {"object", object}, {"nothing", TSourceAttach{}}});
-    TfMain main(run.Info);
+    TOwned<TfMainForTest> main(run.Info);
     ASSERT_TRUE(main.Create());
     ShowWindow(main.Handle(), SW_SHOW);
     ASSERT_TRUE(main.Test->OpenTest(run.Info.ArchiveFile, run.Info.PasswordTail));
     main.Test->ExtractAttachments = true;
     main.QuestionsPerTest = 3;
+    TRunWatch watch(main);
 
     {
-        TAnswerer person(main, 1);
+        TAnswerer person(main, watch, 1);
         EXPECT_EQ(main.AskQuestion(0), qoAnswered);
         person.Join();
         EXPECT_TRUE(person.ViewerShown);
@@ -631,7 +634,7 @@ TEST(QuestAttachRun, QuestionsShowTheirAttachmentsWhileTheyWait) {
     }
     {
         // An object that cannot be loaded stands empty in place of the text; the run goes on.
-        TAnswerer person(main, 2);
+        TAnswerer person(main, watch, 2);
         EXPECT_EQ(main.AskQuestion(1), qoAnswered);
         person.Join();
         EXPECT_FALSE(person.ViewerShown);
@@ -640,7 +643,7 @@ TEST(QuestAttachRun, QuestionsShowTheirAttachmentsWhileTheyWait) {
         EXPECT_TRUE(main.ocQuestion.Object.Empty());
     }
     {
-        TAnswerer person(main, 3);
+        TAnswerer person(main, watch, 3);
         EXPECT_EQ(main.AskQuestion(2), qoAnswered);
         person.Join();
         EXPECT_FALSE(person.ViewerShown);

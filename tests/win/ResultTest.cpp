@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "model/Codepage.h"
+#include "platform/Win32Util.h"
 #include "tests/win/WinTestUtil.h"
 #include "windows/LogFormUnit.h"
 #include "windows/ResultFormUnit.h"
@@ -62,13 +63,6 @@ void ExpectFits(HWND control, const std::wstring& text) {
     EXPECT_LE(need.cy, have.bottom) << text;
 }
 
-RECT ChildRect(HWND child) {
-    RECT rc;
-    GetWindowRect(child, &rc);
-    MapWindowPoints(nullptr, GetParent(child), reinterpret_cast<POINT*>(&rc), 2);
-    return rc;
-}
-
 class ResultWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -104,7 +98,7 @@ protected:
     TScratchFolder folder;
     TPath path = folder / L"Results.txt";
     HWND owner = nullptr;
-    TfResult result;
+    TOwned<TfResult> result;
 };
 
 TEST_F(ResultWindowTest, FixedWindowOfTheDesignedSizeAndTexts) {
@@ -145,16 +139,16 @@ TEST_F(ResultWindowTest, FixedWindowOfTheDesignedSizeAndTexts) {
 
     // Nothing sticks out of the window.
     for (HWND child = GetWindow(hwnd, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
-        RECT rc = ChildRect(child);
+        RECT rc = RectInParent(child);
         EXPECT_TRUE(rc.left >= 0 && rc.top >= 0 && rc.right <= 431 && rc.bottom <= 223) << WindowText(child);
     }
-    RECT logo = ChildRect(result.imgLogo), frame = ChildRect(result.bvLogo), note = ChildRect(result.lbTestInterrupted);
+    RECT logo = RectInParent(result.imgLogo), frame = RectInParent(result.bvLogo), note = RectInParent(result.lbTestInterrupted);
     EXPECT_EQ(logo.right - logo.left, 72);
     EXPECT_EQ(logo.bottom - logo.top, 72);
     EXPECT_TRUE(frame.left < logo.left && frame.top < logo.top && frame.right > logo.right && frame.bottom > logo.bottom);
     EXPECT_GE(note.top, frame.bottom) << "the note goes under the logo";
     EXPECT_LT(note.left, frame.right);
-    RECT link = ChildRect(result.lbLog), buttons = ChildRect(result.btnCloseProgram);
+    RECT link = RectInParent(result.lbLog), buttons = RectInParent(result.btnCloseProgram);
     EXPECT_GE(link.top, buttons.bottom) << "bottom right";
     EXPECT_GT(link.left, 431 / 2);
 }
@@ -179,8 +173,8 @@ TEST_F(ResultWindowTest, NameRowsMakeRoomForTheirCaptions) {
         ExpectFits(result.lbFIO_, L"ФИО тестируемого");
         ExpectFits(result.lbFIO, name);
         ExpectFits(result.lbOtherInfo, name);
-        RECT caption = ChildRect(result.lbOtherInfo_), value = ChildRect(result.lbOtherInfo),
-             fioCaption = ChildRect(result.lbFIO_), fio = ChildRect(result.lbFIO), group = ChildRect(result.bvLogin);
+        RECT caption = RectInParent(result.lbOtherInfo_), value = RectInParent(result.lbOtherInfo),
+             fioCaption = RectInParent(result.lbFIO_), fio = RectInParent(result.lbFIO), group = RectInParent(result.bvLogin);
         EXPECT_EQ(caption.right, fioCaption.right) << "one column";
         EXPECT_EQ(value.left, fio.left);
         EXPECT_LT(caption.right, value.left);

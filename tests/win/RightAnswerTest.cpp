@@ -8,6 +8,7 @@
 
 #include "answers/RightAnswerFormUnit.h"
 #include "model/Codepage.h"
+#include "platform/Win32Util.h"
 #include "tests/win/WinTestUtil.h"
 
 namespace {
@@ -77,13 +78,6 @@ std::vector<TTestAnswer> ManyRight(int count) {
 }
 
 std::wstring W(const char* utf8) { return Cp1251ToWide(Utf8ToCp1251(utf8)); }
-
-RECT ChildRect(HWND child) {
-    RECT rc;
-    GetWindowRect(child, &rc);
-    MapWindowPoints(nullptr, GetParent(child), reinterpret_cast<POINT*>(&rc), 2);
-    return rc;
-}
 
 int Height(const RECT& rc) { return rc.bottom - rc.top; }
 int Width(const RECT& rc) { return rc.right - rc.left; }
@@ -167,7 +161,7 @@ protected:
     void ExpectContentFollowsScrollBar(bool typed) const {
         const SCROLLINFO si = ScrollInfo(form.scbVert);
         if (typed) {
-            const RECT label = ChildRect(form.lbInputAnswers);
+            const RECT label = RectInParent(form.lbInputAnswers);
             EXPECT_EQ(label.top, -(Height(label) * si.nPos) / 100);
         } else {
             EXPECT_EQ(form.frAnswersList.ContentTop(), -(form.frAnswersList.ContentHeight() * si.nPos) / 100);
@@ -175,7 +169,7 @@ protected:
     }
 
     HWND owner = nullptr;
-    TfRightAnswer form;
+    TOwned<TfRightAnswer> form;
 };
 
 TEST_F(RightAnswerTest, WindowAsDesigned) {
@@ -214,25 +208,25 @@ TEST_F(RightAnswerTest, WindowAsDesigned) {
     ShowAndLook(ManyRight(12), 0.5L, 2, [&] {
         const RECT client = Client();
         EXPECT_EQ(client.right, 404);
-        const RECT band = ChildRect(form.shpInfo), main = ChildRect(form.pnlMain);
+        const RECT band = RectInParent(form.shpInfo), main = RectInParent(form.pnlMain);
         EXPECT_EQ(band.left, 0);
         EXPECT_EQ(Width(band), 404);
         EXPECT_EQ(Height(band), 41);
         for (HWND icon : {form.imgOk, form.imgWarning, form.imgError}) {
-            const RECT rc = ChildRect(icon);
+            const RECT rc = RectInParent(icon);
             EXPECT_EQ(Width(rc), 32);
             EXPECT_EQ(Height(rc), 32);
             EXPECT_TRUE(rc.top >= band.top && rc.bottom <= band.bottom && rc.left < 404 / 4);
         }
         for (HWND label : {form.lbAnswersStatus, form.lbAnswerDescription}) {
-            const RECT rc = ChildRect(label);
-            EXPECT_TRUE(rc.top >= band.top && rc.bottom <= band.bottom && rc.left >= ChildRect(form.imgOk).right);
+            const RECT rc = RectInParent(label);
+            EXPECT_TRUE(rc.top >= band.top && rc.bottom <= band.bottom && rc.left >= RectInParent(form.imgOk).right);
         }
         EXPECT_EQ(main.left, 0);
         EXPECT_EQ(main.top, band.bottom) << "under the band";
         EXPECT_EQ(Width(main), 404);
-        const RECT bar = ChildRect(form.scbVert), list = ChildRect(form.frAnswersList.Handle()),
-                   input = ChildRect(form.pnlInputAnswers), internal = ChildRect(form.pnlInternal);
+        const RECT bar = RectInParent(form.scbVert), list = RectInParent(form.frAnswersList.Handle()),
+                   input = RectInParent(form.pnlInputAnswers), internal = RectInParent(form.pnlInternal);
         EXPECT_EQ(Width(bar), 16);
         EXPECT_LE(bar.left, 2) << "left side";
         EXPECT_EQ(list.left, bar.right);
@@ -248,7 +242,7 @@ TEST_F(RightAnswerTest, WindowAsDesigned) {
         EXPECT_EQ(si.nMax, 100);
         EXPECT_EQ(GetWindowLongW(form.scbVert, GWL_STYLE) & WS_TABSTOP, 0);
         // Bottom row: the countdown left, the button right, under the viewport.
-        const RECT button = ChildRect(form.btnClose), note = ChildRect(form.lbAutoClose);
+        const RECT button = RectInParent(form.btnClose), note = RectInParent(form.lbAutoClose);
         EXPECT_EQ(button.bottom + 8, client.bottom);
         EXPECT_EQ(button.right + 8, client.right);
         EXPECT_GE(button.top, main.bottom);
@@ -286,11 +280,11 @@ TEST_F(RightAnswerTest, VerdictShowsItsIconAndTexts) {
             EXPECT_FALSE(form.IconVisible(TRightAnswerView::iconNone));
             EXPECT_EQ(WindowText(form.lbAnswersStatus), W(c.status));
             EXPECT_EQ(IsWindowVisible(form.pnlMain) != FALSE, c.viewport);
-            const RECT client = Client(), band = ChildRect(form.shpInfo), button = ChildRect(form.btnClose);
+            const RECT client = Client(), band = RectInParent(form.shpInfo), button = RectInParent(form.btnClose);
             if (c.viewport) {
                 EXPECT_EQ(WindowText(form.lbAnswerDescription), W("Ниже приведен правильный ответ"));
                 EXPECT_EQ(ListTexts(form.frAnswersList), Cp1251List({"Нет"}));
-                const RECT main = ChildRect(form.pnlMain);
+                const RECT main = RectInParent(form.pnlMain);
                 EXPECT_EQ(Height(main), form.frAnswersList.ContentHeight());
                 EXPECT_EQ(client.bottom, main.bottom + Height(button) + 16);
             } else {
@@ -338,7 +332,7 @@ TEST_F(RightAnswerTest, ListShowsTheRightAnswersOfEachMode) {
             EXPECT_EQ(form.frAnswersList.Model.Mode, lmSingle) << "the list's mode is never set";
             EXPECT_TRUE(StyleVisible(form.frAnswersList.Handle()));
             EXPECT_FALSE(StyleVisible(form.pnlInputAnswers));
-            EXPECT_EQ(Height(ChildRect(form.pnlMain)), form.frAnswersList.ContentHeight());
+            EXPECT_EQ(Height(RectInParent(form.pnlMain)), form.frAnswersList.ContentHeight());
         });
         // The window sorted its own copy.
         ASSERT_EQ(c.answers.size(), before.size());
@@ -365,7 +359,7 @@ TEST_F(RightAnswerTest, TypedAnswerShowsTheKeyWordsInsteadOfTheList) {
         EXPECT_FALSE(IsWindowVisible(form.frAnswersList.Handle()));
         EXPECT_EQ(form.frAnswersList.Count(), 0);
         // A blank line, A and B at least; the viewport holds the label with its margins.
-        const RECT label = ChildRect(form.lbInputAnswers), internal = ChildRect(form.pnlInternal);
+        const RECT label = RectInParent(form.lbInputAnswers), internal = RectInParent(form.pnlInternal);
         TEXTMETRICW tm = {};
         HDC dc = GetDC(form.lbInputAnswers);
         HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(form.lbInputAnswers, WM_GETFONT, 0, 0)));
@@ -374,7 +368,7 @@ TEST_F(RightAnswerTest, TypedAnswerShowsTheKeyWordsInsteadOfTheList) {
         ReleaseDC(form.lbInputAnswers, dc);
         EXPECT_GE(Height(label), 3 * tm.tmHeight);
         EXPECT_EQ(Width(label), Width(internal) - 2 * label.left);
-        EXPECT_EQ(Height(ChildRect(form.pnlMain)), Height(label) + 2 * internal.top + 8);
+        EXPECT_EQ(Height(RectInParent(form.pnlMain)), Height(label) + 2 * internal.top + 8);
         EXPECT_FALSE(IsWindowEnabled(form.scbVert));
     });
     // Back to a list: the key words give way again.
@@ -382,7 +376,7 @@ TEST_F(RightAnswerTest, TypedAnswerShowsTheKeyWordsInsteadOfTheList) {
         EXPECT_FALSE(IsWindowVisible(form.pnlInputAnswers));
         EXPECT_TRUE(IsWindowVisible(form.frAnswersList.Handle()));
         EXPECT_EQ(ListTexts(form.frAnswersList), Cp1251List({"B"}));
-        EXPECT_EQ(Height(ChildRect(form.pnlMain)), form.frAnswersList.ContentHeight());
+        EXPECT_EQ(Height(RectInParent(form.pnlMain)), form.frAnswersList.ContentHeight());
     });
 }
 
@@ -514,14 +508,14 @@ TEST_F(RightAnswerTest, TallContentScrollsByTheWheel) {
             ExpectContentFollowsScrollBar(typed);
         };
         ShowAndLook(c.answers, 0.0L, c.mode, [&] {
-            content = typed ? Height(ChildRect(form.lbInputAnswers)) : form.frAnswersList.ContentHeight();
-            const RECT main = ChildRect(form.pnlMain);
+            content = typed ? Height(RectInParent(form.lbInputAnswers)) : form.frAnswersList.ContentHeight();
+            const RECT main = RectInParent(form.pnlMain);
             EXPECT_GT(content, 300);
             EXPECT_EQ(Height(main), 300);
-            EXPECT_EQ(Client().bottom, main.bottom + Height(ChildRect(form.btnClose)) + 16);
+            EXPECT_EQ(Client().bottom, main.bottom + Height(RectInParent(form.btnClose)) + 16);
             EXPECT_TRUE(IsWindowEnabled(form.scbVert));
             page = static_cast<int>(ScrollInfo(form.scbVert).nPage);
-            const int viewport = typed ? Height(ChildRect(form.pnlInputAnswers)) - 16 : 300;
+            const int viewport = typed ? Height(RectInParent(form.pnlInputAnswers)) - 16 : 300;
             EXPECT_EQ(page, 100 * viewport / content);
             // Every showing starts at the top.
             record();
@@ -578,12 +572,12 @@ TEST_F(RightAnswerTest, ShortContentHasNothingToScroll) {
             EXPECT_FALSE(IsWindowEnabled(form.scbVert));
             EXPECT_EQ(ScrollInfo(form.scbVert).nPage, 100u);
             EXPECT_EQ(ScrollInfo(form.scbVert).nPos, 0);
-            EXPECT_LT(Height(ChildRect(form.pnlMain)), 300);
+            EXPECT_LT(Height(RectInParent(form.pnlMain)), 300);
             Wheel(form.btnClose, -WHEEL_DELTA);
             EXPECT_EQ(ScrollInfo(form.scbVert).nPos, 0);
             EXPECT_EQ(form.frAnswersList.ContentTop(), 0);
             if (c.mode == 1) {
-                EXPECT_EQ(ChildRect(form.lbInputAnswers).top, 0);
+                EXPECT_EQ(RectInParent(form.lbInputAnswers).top, 0);
             }
         });
     }

@@ -7,7 +7,7 @@
 #include "tests/win/WinTestUtil.h"
 
 TEST(Splash, BorderlessClientOfFixedSizeCentredOnTheDesktop) {
-    TfSplash splash;
+    TOwned<TfSplash> splash;
     ASSERT_TRUE(splash.Create());
     HWND hwnd = splash.Handle();
     EXPECT_TRUE(IsWindowVisible(hwnd));
@@ -33,7 +33,7 @@ TEST(Splash, BorderlessClientOfFixedSizeCentredOnTheDesktop) {
 // Start-up runs no message loop while it reads the payload: the notice must already be
 // painted, text included, when Create returns.
 TEST(Splash, IsPaintedWithItsTextWhenCreateReturns) {
-    TfSplash splash;
+    TOwned<TfSplash> splash;
     ASSERT_TRUE(splash.Create());
     RECT pending;
     EXPECT_FALSE(GetUpdateRect(splash.Handle(), &pending, FALSE));
@@ -56,7 +56,7 @@ TEST(Splash, IsPaintedWithItsTextWhenCreateReturns) {
 }
 
 TEST(Splash, IgnoresCloseRequests) {
-    TfSplash splash;
+    TOwned<TfSplash> splash;
     ASSERT_TRUE(splash.Create());
     SendMessageW(splash.Handle(), WM_CLOSE, 0, 0);
     EXPECT_TRUE(IsWindow(splash.Handle()));
