@@ -289,10 +289,7 @@ void TfAnswers::Layout() {
 
 void TfAnswers::FormResize() {
     const int contentHeight = ContentHeight();
-    SCROLLINFO si = {};
-    si.cbSize = sizeof(si);
-    si.fMask = SIF_ALL;
-    GetScrollInfo(scbVert, SB_CTL, &si);
+    SCROLLINFO si = ScrollBarInfo(scbVert);
     int page = kScrollMax;
     if (contentHeight != 0) {
         RECT rc;
@@ -310,10 +307,7 @@ void TfAnswers::FormResize() {
 }
 
 void TfAnswers::scbVertChange() {
-    SCROLLINFO si = {};
-    si.cbSize = sizeof(si);
-    si.fMask = SIF_ALL;
-    GetScrollInfo(scbVert, SB_CTL, &si);
+    SCROLLINFO si = ScrollBarInfo(scbVert);
     const int page = static_cast<int>(si.nPage);
     // One unit more than FormResize allows: the scroll bar's own limit.
     si.fMask = SIF_POS;
@@ -324,12 +318,10 @@ void TfAnswers::scbVertChange() {
 }
 
 void TfAnswers::OnVScroll(int code) {
-    SCROLLINFO si = {};
-    si.cbSize = sizeof(si);
-    si.fMask = SIF_ALL;
-    GetScrollInfo(scbVert, SB_CTL, &si);
+    SCROLLINFO si = ScrollBarInfo(scbVert);
     int pos = 0;
-    if (!ScrollBarTarget(scbVert, code, si.nPos, static_cast<int>(si.nPage), kScrollSmallChange, kScrollMax, pos)) return;
+    const int page = static_cast<int>(si.nPage);
+    if (!ScrollBarTarget(scbVert, code, si.nPos, page, kScrollSmallChange, kScrollMax, pos)) return;
     si.fMask = SIF_POS;
     si.nPos = std::max(0, std::min(pos, kScrollMax));
     SetScrollInfo(scbVert, SB_CTL, &si, TRUE);
@@ -426,6 +418,10 @@ LRESULT CALLBACK TfAnswers::MemoProc(HWND hwnd, UINT message, WPARAM wParam, LPA
 }
 
 LRESULT TfAnswers::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (const int code = ScrollCodeFrom(scbVert, message, wParam, lParam); code >= 0) {
+        OnVScroll(code);
+        return 0;
+    }
     switch (message) {
     case WM_SIZE:
         if (pnlControl == nullptr) break;  // still being created
@@ -436,12 +432,6 @@ LRESULT TfAnswers::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_COMMAND:
         if (LOWORD(wParam) == kIdOk && HIWORD(wParam) == BN_CLICKED) {
             btnOkClick();
-            return 0;
-        }
-        break;
-    case WM_VSCROLL:
-        if (reinterpret_cast<HWND>(lParam) == scbVert) {
-            OnVScroll(LOWORD(wParam));
             return 0;
         }
         break;

@@ -65,12 +65,6 @@ void Place(HWND hwnd, int x, int y, int w, int h) {
     SetWindowPos(hwnd, nullptr, x, y, std::max(0, w), std::max(0, h), SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-HFONT DerivedFont(const LOGFONTW& base, LONG weight) {
-    LOGFONTW font = base;
-    font.lfWeight = weight;
-    return CreateFontIndirectW(&font);
-}
-
 void DrawTick(HDC dc, int left, int top, int size, int thickness) {
     HPEN pen = CreatePen(PS_SOLID, thickness, RGB(0, 150, 0));
     HGDIOBJ old = SelectObject(dc, pen);
@@ -121,11 +115,8 @@ bool TfRightAnswer::Create(HWND owner) {
         return false;
     tmrBackCounter.SetOwner(Handle());
 
-    NONCLIENTMETRICSW metrics = {};
-    metrics.cbSize = sizeof(metrics);
-    SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
-    font_ = CreateFontIndirectW(&metrics.lfMessageFont);
-    boldFont_ = DerivedFont(metrics.lfMessageFont, FW_BOLD);
+    font_ = CreateMessageFont();
+    boldFont_ = CreateMessageFont(FW_BOLD);
 
     HINSTANCE instance = GetModuleHandleW(nullptr);
     auto make = [&](HWND parent, const wchar_t* cls, DWORD style, int x, int y, int w, int h, int id, HFONT font) {
@@ -447,6 +438,10 @@ void TfRightAnswer::DrawCloseButton(const DRAWITEMSTRUCT& item) {
 }
 
 LRESULT TfRightAnswer::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (const int code = ScrollCodeFrom(scbVert, message, wParam, lParam); code >= 0) {
+        OnVScroll(code);
+        return 0;
+    }
     switch (message) {
     case WM_COMMAND:
         if (LOWORD(wParam) == kIdClose && HIWORD(wParam) == BN_CLICKED) {
@@ -457,12 +452,6 @@ LRESULT TfRightAnswer::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_TIMER:
         if (wParam == tmrBackCounter.Id()) {
             tmrBackCounterTimer();
-            return 0;
-        }
-        break;
-    case WM_VSCROLL:
-        if (reinterpret_cast<HWND>(lParam) == scbVert) {
-            OnVScroll(LOWORD(wParam));
             return 0;
         }
         break;

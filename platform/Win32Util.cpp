@@ -119,6 +119,12 @@ SCROLLINFO ScrollBarInfo(HWND bar) {
     return info;
 }
 
+int ScrollCodeFrom(HWND bar, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message != WM_VSCROLL && message != WM_HSCROLL) return -1;
+    if (bar == nullptr || reinterpret_cast<HWND>(lParam) != bar) return -1;
+    return LOWORD(wParam);
+}
+
 RECT RectInParent(HWND window) {
     RECT rc;
     GetWindowRect(window, &rc);

@@ -36,6 +36,9 @@ bool ScrollBarTarget(HWND bar, int code, int position, int page, int lineStep, i
 SIZE TextExtent(HWND control, const std::wstring& text);
 // The whole state of a scroll bar control.
 SCROLLINFO ScrollBarInfo(HWND bar);
+// The code (SB_LINEUP, SB_THUMBTRACK, ...) of a WM_VSCROLL or WM_HSCROLL that the scroll bar
+// control `bar` sends; -1 for any other message.
+int ScrollCodeFrom(HWND bar, UINT message, WPARAM wParam, LPARAM lParam);
 
 // A window's rectangle in its parent's client area.
 RECT RectInParent(HWND window);

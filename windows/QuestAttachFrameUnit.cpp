@@ -257,10 +257,7 @@ void TfrQuestAttach::MoveImage() {
 }
 
 void TfrQuestAttach::OnPictureScroll(HWND bar, int code) {
-    SCROLLINFO info = {};
-    info.cbSize = sizeof(info);
-    info.fMask = SIF_ALL;
-    GetScrollInfo(bar, SB_CTL, &info);
+    SCROLLINFO info = ScrollBarInfo(bar);
     const int page = static_cast<int>(info.nPage);
     const int maximum = info.nMax - std::max(page, 1) + 1;
     int target = 0;
