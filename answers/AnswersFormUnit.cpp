@@ -202,6 +202,11 @@ void TfAnswers::LoadAnswers(const std::vector<TTestAnswer>& answers, bool shuffl
         frAnswersList.EndUpdate();
     }
 
+    // Every question's answers start at the top: left where the previous question was scrolled to,
+    // the first of them (shuffled, too) might never be seen.
+    SetScrollPos(scbVert, SB_CTL, 0, FALSE);
+    frAnswersList.SetContentTop(0);
+
     const uint8_t mode = ListModeOf(answerMode);
     if (mode != 255) SetMode(mode);
     // With nothing to choose (a question whose file could not be read) OK is the way on.

@@ -324,7 +324,11 @@ void TfrAnswersList::OnLeftButtonUp(POINT client) {
     // Cleared first: releasing the capture sends WM_CAPTURECHANGED, which must not cancel this drop.
     dragged_ = -1;
     if (GetCapture() == Handle()) ReleaseCapture();
-    const int target = HitTest(client);
+    // The pointer is captured: released above or below the visible list (over the hint, the OK
+    // button, the caption) it points at an answer scrolled out of sight, and nothing moves.
+    RECT visible;
+    GetClientRect(Handle(), &visible);
+    const int target = client.y >= 0 && client.y < visible.bottom ? HitTest(client) : -1;
     Model.EndDrag(from, target);
     SetCursor(LoadCursorW(nullptr, IDC_ARROW));
     // The pointer rests over the drop target, unlit until it enters an answer again.

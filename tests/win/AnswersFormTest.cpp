@@ -564,6 +564,26 @@ TEST_F(AnswersFormTest, TheScrollBarsOwnArrowsAndPagesMoveTheList) {
     }
 }
 
+// The next question's answers start at the top, however far the last one was scrolled.
+TEST_F(AnswersFormTest, EveryQuestionsAnswersStartAtTheTop) {
+    const TfrAnswersList& list = answers.frAnswersList;
+    std::vector<TTestAnswer> many;
+    for (int i = 0; i < 40; ++i) many.push_back(Answer(std::to_string(i).c_str(), 0));
+    for (uint8_t mode : {0, 2, 3}) {
+        SCOPED_TRACE(testing::Message() << "answer mode " << int(mode));
+        Load(many, mode);
+        answers.FormResize();
+        SetScrollPosition(answers.scbVert, 50);
+        answers.scbVertChange();
+        ASSERT_LT(list.PanelRect(0).top, 0) << "scrolled";
+        Load(many, mode, true);
+        answers.FormResize();
+        EXPECT_EQ(ScrollInfo(answers.scbVert).nPos, 0);
+        EXPECT_EQ(list.ContentTop(), 0);
+        EXPECT_EQ(list.PanelRect(0).top, 10);
+    }
+}
+
 TEST_F(AnswersFormTest, ScrollBarPageIsTheVisiblePercentOfTheContent) {
     // Content shorter than the list, no content at all, and typed input: nothing to scroll.
     const TfrAnswersList& list = answers.frAnswersList;

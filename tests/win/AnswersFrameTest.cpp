@@ -297,6 +297,35 @@ TEST_F(AnswersFrameTest, APressOnTheLitAnswerPutsTheHoverOutUntilThePointerComes
     EXPECT_EQ(notified, (std::vector<bool>{true, false}));
 }
 
+// The pointer is captured while an answer is carried: released over the hint, the OK button or
+// the caption, above or below the visible list, it would point at an answer scrolled out of
+// sight. Such a drop moves nothing.
+TEST_F(AnswersFrameTest, ADropOutsideTheVisibleListMovesNothing) {
+    std::vector<const char*> texts = {"A", "B", "C", "D", "E", "F", "G", "H", "I", "J", "K", "L", "M", "N"};
+    const struct {
+        const char* where;
+        int contentTop;
+        int from, onto;  // onto: an answer out of sight at the release point
+    } cases[] = {{"below the list", 0, 0, 13}, {"above the list", -300, 9, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.where);
+        Fill(lmOrdering, texts);
+        list.SetContentTop(c.contentTop);
+        const std::vector<std::string> before = Texts();
+        const RECT onto = list.PanelRect(c.onto);
+        const POINT drop = Centre(onto);
+        ASSERT_TRUE(drop.y < 0 || drop.y >= kListHeight) << "the target answer is out of sight";
+        MoveOver(c.from);
+        PressAt(Centre(list.PanelRect(c.from)));
+        ASSERT_EQ(list.DraggedPosition(), c.from);
+        MoveTo(drop, MK_LBUTTON);
+        ReleaseAt(drop);
+        EXPECT_EQ(Texts(), before);
+        EXPECT_EQ(list.DraggedPosition(), -1);
+        EXPECT_EQ(GetCapture(), nullptr);
+    }
+}
+
 TEST_F(AnswersFrameTest, DraggingAnAnswerMovesItOntoTheDropTarget) {
     const struct {
         int from;
