@@ -553,7 +553,10 @@ void TfMain::btnSkipClick() {
 void TfMain::btnInterruptClick() {
     if (ShowMessage(Handle(), kInterruptQuestion, kAttentionCaption, MB_OKCANCEL | MB_ICONQUESTION) == IDOK) {
         Outcome = qoInterrupted;
+        return;
     }
+    // The box took the keyboard away; the question goes on where it was.
+    FocusAnswers();
 }
 
 void TfMain::FormKeyDown(WPARAM key) {
@@ -696,13 +699,17 @@ void TfMain::SlideQuestionIn() {
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     rc = RectInParent(answers);
     SlideWindow(answers, ClientWidth() - (rc.right - rc.left) - 10, rc.top, -1, -1, HalfSlideSteps());
-    if (Answers->InputVisible()) {
+    FocusAnswers();
+}
+
+void TfMain::FocusAnswers() {
+    // Typing goes to the memo of a typed question. Otherwise the stage takes the keys: a button
+    // that kept the focus from its click ("Пропустить", "ОК") would take Space or Enter for itself
+    // on the next question, and a control gone hidden would leave nobody to take them.
+    if (Answers && IsWindowVisible(Answers->Handle()) && Answers->InputVisible()) {
         SetFocus(Answers->mmInputAnswer);
     } else {
-        // A control that lost the focus by being disabled or hidden leaves nobody to take keys
-        // (they would arrive as system keys): the stage takes them.
-        HWND focus = GetFocus();
-        if (focus == nullptr || !IsWindowVisible(focus) || !IsWindowEnabled(focus)) SetFocus(Handle());
+        SetFocus(Handle());
     }
 }
 

@@ -97,6 +97,8 @@ protected:
     void SlideQuestionIn();
     void SlideQuestionOut();
     void SlidePopupIn(HWND popup);
+    // Gives the keyboard to the answer: the memo of a typed question, the stage otherwise.
+    void FocusAnswers();
     void SlidePopupOut(HWND popup);
     uint16_t FullSteps() const { return EffectSteps_; }
     uint16_t HalfSlideSteps() const { return HalfSteps(EffectSteps_); }

@@ -474,6 +474,69 @@ TEST(MainRun, TheWholeTestCountdownEndsWithItsRun) {
     EXPECT_EQ(main.tmrLimit.Tag, -1) << "disarmed when the run ended, and inert since";
 }
 
+// Where the main window's thread has the keyboard.
+HWND FocusOf(TfMainForTest& main) {
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof(info);
+    GetGUIThreadInfo(GetWindowThreadProcessId(main.Handle(), nullptr), &info);
+    return info.hwndFocus;
+}
+
+// A press of the left button on a control, as the mouse gives it (the control takes the focus).
+void PressButton(HWND button) {
+    PostMessageW(button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    PostMessageW(button, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+}
+
+// The keyboard comes back to the answer after a box and after a button: a skip pressed with the
+// mouse does not leave "Пропустить" holding the keys of the next question, and after the
+// interruption box is cancelled typing goes on into the memo.
+TEST(MainRun, TheKeyboardComesBackToTheAnswerAfterABoxOrAButton) {
+    TTestSource source = TypedTest(1);
+    source.SequentialOrder = true;
+    source.SkipsAllowed = 2;
+    for (const char* text : {"S1", "S2"}) {
+        TSourceQuestion q;
+        q.Text = text;
+        TSourceAnswer right, wrong;
+        right.Weight = 1;
+        right.Variants = {"да"};
+        wrong.Variants = {"нет"};
+        q.Answers = {right, wrong};
+        source.Questions.push_back(q);
+    }
+    TBuiltTest test(source);  // asked in order: S1, S2, Q0
+    TOwned<TfMainForTest> main(test.Info);
+    ASSERT_TRUE(main.Create());
+    main.Result->ResultsPath = test.ResultsPath();
+    // Shown as the start-up shows it: only a shown window takes the keyboard.
+    ShowWindow(main.Handle(), SW_SHOW);
+    HWND afterSkip = nullptr, afterBox = nullptr, typedAtFirst = nullptr;
+    TPerson person(main, [&](TPerson& p) {
+        p.Register(L"Кто-то", L"1");
+        if (!p.WaitQuestion(1)) return;
+        PressButton(main.btnSkip);
+        if (!p.WaitQuestion(2)) return;
+        afterSkip = FocusOf(main);
+        p.Skip();
+        if (!p.WaitQuestion(3)) return;
+        typedAtFirst = FocusOf(main);
+        p.Interrupt(false);
+        Sleep(100);
+        afterBox = FocusOf(main);
+        p.TypeAnswer(L"да");
+        // The skipped questions come back; the run is broken off at the first of them.
+        if (!p.WaitQuestion(4)) return;
+        p.Interrupt(true);
+        p.CloseResult(false);
+    });
+    main.RunTestLoop();
+    person.Join();
+    EXPECT_EQ(afterSkip, main.Handle()) << "the stage has the keys, not the skip button";
+    EXPECT_EQ(typedAtFirst, main.Answers->mmInputAnswer);
+    EXPECT_EQ(afterBox, main.Answers->mmInputAnswer) << "back in the memo after Cancel";
+}
+
 TEST(MainRun, SlidesTakeTheirTicksAndLandExactly) {
     for (uint8_t steps : {0, 1, 7}) {
         TPayloadInfo settings;
