@@ -148,6 +148,8 @@ void TfrAnswersList::Clear() {
     layouts_.clear();
     hovered_ = -1;
     hoverLit_ = false;
+    // The next answers are hovered once the pointer moves over them, not where it last was.
+    pointerInside_ = false;
     contentHeight_ = 0;
     if (Handle() != nullptr) InvalidateRect(Handle(), nullptr, FALSE);
     // The answer is gone, not its preview: the host still shows it until told otherwise.
@@ -194,6 +196,9 @@ void TfrAnswersList::SetContentTop(int top) {
     contentTop_ = top;
     PlaceButtons();
     if (Handle() != nullptr) InvalidateRect(Handle(), nullptr, FALSE);
+    // The answers moved under a pointer that did not: the one it rests on now is the hovered one
+    // (its popup with it), not the one it rested on before the scroll.
+    if (pointerInside_ && dragged_ < 0) SetHovered(Model.Locked ? -1 : HitTest(pointer_));
 }
 
 int TfrAnswersList::HitTest(POINT client) const {
@@ -284,6 +289,8 @@ void TfrAnswersList::OnMouseMove(POINT client) {
         track.hwndTrack = Handle();
         tracking_ = TrackMouseEvent(&track) != FALSE;
     }
+    pointer_ = client;
+    pointerInside_ = true;
     if (dragged_ >= 0) {
         SetCursor(LoadCursorW(nullptr, IDC_SIZENS));
         return;
@@ -293,6 +300,7 @@ void TfrAnswersList::OnMouseMove(POINT client) {
 
 void TfrAnswersList::OnMouseLeave() {
     tracking_ = false;
+    pointerInside_ = false;
     // Wine reports a leave while the pointer is captured: a drag goes on regardless.
     if (dragged_ >= 0) return;
     SetHovered(-1);

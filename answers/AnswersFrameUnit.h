@@ -158,4 +158,7 @@ private:
     int layoutWidth_ = -1;
     int dragged_ = -1;
     bool tracking_ = false;
+    // Where the pointer last moved inside the list, while it is inside.
+    POINT pointer_ = {0, 0};
+    bool pointerInside_ = false;
 };

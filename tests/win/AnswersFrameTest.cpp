@@ -274,6 +274,26 @@ TEST_F(AnswersFrameTest, PressesSelectByTheRulesOfTheMode) {
     EXPECT_EQ(list.SelectionText(), " - [L]");
 }
 
+// A scroll (the wheel, the bar, the arrow keys) moves the answers under a pointer that stays:
+// the answer now under it is lit, and the one it left goes dark.
+TEST_F(AnswersFrameTest, AfterAScrollTheAnswerUnderThePointerIsTheHoveredOne) {
+    Fill(lmSingle, {"A", "B", "C", "D", "E", "F", "G", "H", "I", "J"});
+    MoveOver(2);
+    const POINT pointer = Centre(list.PanelRect(2));
+    ASSERT_EQ(list.HoveredPosition(), 2);
+    const int step = list.PanelRect(1).top - list.PanelRect(0).top;
+    list.SetContentTop(-step);
+    EXPECT_EQ(list.HoveredPosition(), 3);
+    EXPECT_EQ(list.HitTest(pointer), 3);
+    EXPECT_EQ(list.ColorsOf(3).Background, kLightRed);
+    EXPECT_EQ(list.ColorsOf(2).Background, kGrey);
+
+    // With the pointer gone from the list, a scroll lights nothing.
+    Leave();
+    list.SetContentTop(0);
+    EXPECT_EQ(list.HoveredPosition(), -1);
+}
+
 TEST_F(AnswersFrameTest, APressOnTheLitAnswerPutsTheHoverOutUntilThePointerComesBack) {
     Fill(lmMultiple, {"K", "L", "M"});
     MoveOver(1);
