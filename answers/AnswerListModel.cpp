@@ -211,32 +211,24 @@ bool TAnswerListModel::EndDrag(int32_t dragged, int32_t dropOn) {
     return now != dragged;
 }
 
-std::vector<int32_t> TAnswerListModel::Weights() const {
-    std::vector<int32_t> weights;
-    weights.reserve(entries_.size());
-    for (const TAnswerEntry& entry : entries_) {
-        weights.push_back(entry.Weight);
-    }
-    return weights;
+namespace {
+
+// One field of every entry, in display order.
+template <class TField>
+auto EachEntry(const std::vector<TAnswerEntry>& entries, TField TAnswerEntry::*field) {
+    std::vector<TField> values;
+    values.reserve(entries.size());
+    for (const TAnswerEntry& entry : entries) values.push_back(entry.*field);
+    return values;
 }
 
-std::vector<std::string> TAnswerListModel::Texts() const {
-    std::vector<std::string> texts;
-    texts.reserve(entries_.size());
-    for (const TAnswerEntry& entry : entries_) {
-        texts.push_back(entry.Text);
-    }
-    return texts;
-}
+}  // namespace
 
-std::vector<bool> TAnswerListModel::SelectedFlags() const {
-    std::vector<bool> flags;
-    flags.reserve(entries_.size());
-    for (const TAnswerEntry& entry : entries_) {
-        flags.push_back(entry.Selected);
-    }
-    return flags;
-}
+std::vector<int32_t> TAnswerListModel::Weights() const { return EachEntry(entries_, &TAnswerEntry::Weight); }
+
+std::vector<std::string> TAnswerListModel::Texts() const { return EachEntry(entries_, &TAnswerEntry::Text); }
+
+std::vector<bool> TAnswerListModel::SelectedFlags() const { return EachEntry(entries_, &TAnswerEntry::Selected); }
 
 long double TAnswerListModel::Score() const {
     switch (Mode) {
