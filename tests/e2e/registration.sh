@@ -23,8 +23,7 @@ start_player "$WORK/info.exe"
 
 box=$(wait_visible '^Информация теста \.\.\.$' "$E2E_START_SECONDS") || fail "no information box; shown: $(shown_windows)"
 if [ -n "${box:-}" ]; then
-    shot info
-    near "$(box_text_width "$WORK/info.png" "$box")" "$(text_width 'Прочтите вопросы внимательно')" ||
+    box_shows_width info "$box" "$(text_width 'Прочтите вопросы внимательно')" ||
         fail "the information box does not show the test's text"
     xdotool search --onlyvisible --name '^Регистрация нового пользователя$' >/dev/null 2>&1 &&
         fail "the registration is shown together with the information box"
@@ -39,9 +38,7 @@ type_text '   '
 xdotool key Return
 box=$(wait_visible '^Заполнение некорректно$' 5) || fail "a blank name was accepted; shown: $(shown_windows)"
 if [ -n "${box:-}" ]; then
-    shot blank_name
-    near "$(box_text_width "$WORK/blank_name.png" "$box")" \
-        "$(text_width 'Поле ввода "Фамилия Имя Отчество" не заполнено!')" ||
+    box_shows_width blank_name "$box" "$(text_width 'Поле ввода "Фамилия Имя Отчество" не заполнено!')" ||
         fail "the blank name box does not name the field (text $(box_text_width "$WORK/blank_name.png" "$box") px wide)"
     xdotool key Return
     wait_gone '^Заполнение некорректно$' 5 || fail "the box did not close"

@@ -298,6 +298,18 @@ box_text_width() { # png window_id
         -threshold 50% -negate -trim -format '%w' info:
 }
 
+# Waits (up to $4 seconds, default 3) until the box $2 shows a line of text $3 pixels wide: a box
+# is found as soon as it is mapped, which may be before its text is painted. The last
+# screenshot is $WORK/$1.png.
+box_shows_width() { # shot_name window_id width [seconds]
+    for _ in $(seq 1 $((${4:-3} * 5))); do
+        shot "$1"
+        near "$(box_text_width "$WORK/$1.png" "$2")" "$3" && return 0
+        sleep 0.2
+    done
+    return 1
+}
+
 # Width of a text drawn in the default interface font at the size Wine uses for boxes
 # ($2: DejaVu-Sans-Bold for bold text).
 text_width() { # utf8 text [font]
