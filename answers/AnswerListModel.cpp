@@ -339,3 +339,15 @@ int32_t StackAnswerPanels(std::vector<TAnswerEntry>& entries) {
     // The gap after the last panel is the margin below it.
     return top;
 }
+
+int32_t ScrollPositionToShow(int32_t contentHeight, int32_t viewHeight, int32_t position, int32_t maxPosition,
+                             int32_t top, int32_t bottom) {
+    if (contentHeight <= 0 || maxPosition <= 0) return std::max<int32_t>(0, std::min(position, maxPosition));
+    const auto offset = [&](int32_t p) { return RoundToInt32(static_cast<long double>(contentHeight) * p / 100); };
+    int32_t p = std::max<int32_t>(0, std::min(position, maxPosition));
+    // Below the view: scrolled down just far enough, but never past the band's top.
+    while (p < maxPosition && offset(p) + viewHeight < bottom && offset(p + 1) <= top) ++p;
+    // Above the view (or taller than it): its top comes first.
+    while (p > 0 && offset(p) > top) --p;
+    return p;
+}

@@ -142,3 +142,10 @@ TPanelLayout LayoutAnswerPanel(const TAnswerEntry& entry, int32_t width, int32_t
 // Stacks the panels (their Height set) 10 pixels apart with 10 above the first and below the
 // last: sets each Top, returns the content height (0 for an empty list).
 int32_t StackAnswerPanels(std::vector<TAnswerEntry>& entries);
+
+// The scroll position (the answers window keeps it in percent of the content height, the offset
+// being the rounded share of it) that brings the content's band [top, bottom) into a view
+// `viewHeight` high, moving as little as possible from `position` and never beyond
+// [0, maxPosition]. A band taller than the view shows its top.
+int32_t ScrollPositionToShow(int32_t contentHeight, int32_t viewHeight, int32_t position, int32_t maxPosition,
+                             int32_t top, int32_t bottom);

@@ -145,6 +145,7 @@ bool TfAnswers::Create(HWND mainWindow) {
     si.nMax = kScrollMax;
     SetScrollInfo(scbVert, SB_CTL, &si, FALSE);
     frAnswersList.OnSelectionChange = [this](bool value) { SetOkEnabled(value); };
+    frAnswersList.OnFocusMove = [this](int position) { ScrollToShow(position); };
     frAnswersList.Create(Handle(), kScrollWidth, 0, kInitialWidth - kScrollWidth, kInitialHeight);
 
     pnlInput = MakeChild(Handle(), kStripClass, L"", WS_CLIPCHILDREN, WS_EX_CONTROLPARENT, kIdInput, nullptr);
@@ -322,6 +323,24 @@ void TfAnswers::scbVertChange() {
     EnableWindow(scbVert, page < kScrollMax);
 }
 
+void TfAnswers::ScrollToShow(int position) {
+    const std::vector<TAnswerEntry>& entries = frAnswersList.Model.Entries();
+    if (position < 0 || position >= static_cast<int>(entries.size()) || !IsWindowEnabled(scbVert)) return;
+    const TAnswerEntry& entry = entries[static_cast<size_t>(position)];
+    RECT view;
+    GetClientRect(frAnswersList.Handle(), &view);
+    SCROLLINFO si = ScrollBarInfo(scbVert);
+    // The gaps around the panel come into view with it.
+    constexpr int kGap = 10;
+    const int target = ScrollPositionToShow(ContentHeight(), view.bottom, si.nPos, kScrollMax - static_cast<int>(si.nPage) + 1,
+                                            std::max(0, entry.Top - kGap), entry.Top + entry.Height + kGap);
+    if (target == si.nPos) return;
+    si.fMask = SIF_POS;
+    si.nPos = target;
+    SetScrollInfo(scbVert, SB_CTL, &si, TRUE);
+    scbVertChange();
+}
+
 void TfAnswers::OnVScroll(int code) {
     SCROLLINFO si = ScrollBarInfo(scbVert);
     int pos = 0;
@@ -390,7 +409,7 @@ void TfAnswers::DrawOkButton(const DRAWITEMSTRUCT& item) {
     SetTextColor(dc, GetSysColor(enabled ? COLOR_BTNTEXT : COLOR_GRAYTEXT));
     DrawTextW(dc, L"ОК", -1, &textRect, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
     SelectObject(dc, oldFont);
-    if (item.itemState & ODS_FOCUS) {
+    if ((item.itemState & ODS_FOCUS) != 0 && (item.itemState & ODS_NOFOCUSRECT) == 0) {
         RECT focus = rc;
         InflateRect(&focus, -3, -3);
         DrawFocusRect(dc, &focus);
@@ -414,6 +433,8 @@ LRESULT CALLBACK TfAnswers::MemoProc(HWND hwnd, UINT message, WPARAM wParam, LPA
     case WM_CHAR:
         // Ctrl+Enter arrives as a line feed; neither it nor a carriage return may reach the text then.
         if ((wParam == L'\r' || wParam == L'\n') && self->ctrlDown_) return 0;
+        // Tab moves the keyboard on to the buttons; it is no part of an answer.
+        if (wParam == L'\t') return 0;
         break;
     case WM_NCDESTROY:
         RemoveWindowSubclass(hwnd, MemoProc, kMemoSubclassId);

@@ -34,6 +34,7 @@ public:
     int ControlHeight() const;               // height of pnlControl
     void FormResize();                       // page size/position/enabled of scbVert
     void scbVertChange();                    // after the main window moved scbVert's position
+    void ScrollToShow(int position);         // scrolls the list until that answer is in view
     void btnOkClick();
     long double GetScore() const;
     std::string GetAnswerText() const;

@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <utility>
 
+#include "answers/AnswerListAccessible.h"
 #include "model/Codepage.h"
+#include "platform/OleObject.h"
 #include "platform/Win32Util.h"
 
 namespace {
@@ -78,9 +80,18 @@ HWND CreateButton(HWND parent, int id, const char* utf8Caption, bool enabled) {
 
 }  // namespace
 
-TfrAnswersList::TfrAnswersList() { DoubleBuffered = true; }
+TfrAnswersList::TfrAnswersList() {
+    DoubleBuffered = true;
+    // Where the system always shows keyboard cues, the focus rectangle shows from the start.
+    BOOL cues = FALSE;
+    if (SystemParametersInfoW(SPI_GETKEYBOARDCUES, 0, &cues, 0) && cues) cues_ = true;
+}
 
 TfrAnswersList::~TfrAnswersList() {
+    if (accessible_ != nullptr) {
+        accessible_->Disconnect();
+        accessible_->Release();
+    }
     if (font_ != nullptr) DeleteObject(font_);
 }
 
@@ -148,6 +159,7 @@ void TfrAnswersList::Clear() {
     layouts_.clear();
     hovered_ = -1;
     hoverLit_ = false;
+    focused_ = -1;
     // The next answers are hovered once the pointer moves over them, not where it last was.
     pointerInside_ = false;
     contentHeight_ = 0;
@@ -183,6 +195,7 @@ void TfrAnswersList::Relayout() {
 void TfrAnswersList::EndUpdate() {
     updating_ = false;
     Relayout();
+    NotifyAccessible(EVENT_OBJECT_REORDER, -1);
 }
 
 const TPanelLayout& TfrAnswersList::LayoutOfEntry(const TAnswerEntry& entry) const {
@@ -263,6 +276,14 @@ void TfrAnswersList::Paint(HDC dc) {
             DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &label, kTextFlags);
         }
         PaintAttachment(dc, panel, entry, layout);
+        if (position == focused_) {
+            const RECT focus = FocusRect();
+            if (focus.right > focus.left) {
+                SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+                SetBkColor(dc, ToColorRef(colors.Background));
+                DrawFocusRect(dc, &focus);
+            }
+        }
     }
     SelectObject(dc, oldBrush);
     SelectObject(dc, oldPen);
@@ -310,12 +331,21 @@ void TfrAnswersList::OnLeftButtonDown(POINT client) {
     if (Model.Locked || dragged_ >= 0) return;
     const int position = HitTest(client);
     if (position < 0) return;
+    const std::vector<bool> before = Model.SelectedFlags();
     const TPressResult result = Model.LeftButtonDown(position);
     if (result.Changed) {
         if (position == hovered_) hoverLit_ = false;
         // Single choice may clear any other answer: repaint them all, a press is rare.
         InvalidateRect(Handle(), nullptr, FALSE);
     }
+    // The keyboard goes on from the answer clicked; the pointer already shows it, so no scrolling.
+    if (position != focused_) {
+        const RECT old = FocusRect();
+        InvalidateRect(Handle(), &old, FALSE);
+        focused_ = position;
+        if (GetFocus() == Handle()) NotifyAccessible(EVENT_OBJECT_FOCUS, position);
+    }
+    NotifySelectionChanges(before, position);
     if (result.StartDrag) {
         dragged_ = position;
         SetCapture(Handle());
@@ -395,9 +425,148 @@ LRESULT TfrAnswersList::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
             CancelDrag();
             return 0;
         }
+        if (KeyDown(wParam)) return 0;
+        break;
+    case WM_SETFOCUS:
+        if (focused_ < 0 && Count() > 0) focused_ = 0;
+        InvalidateRect(Handle(), nullptr, FALSE);
+        NotifyAccessible(EVENT_OBJECT_FOCUS, focused_);
+        return 0;
+    case WM_KILLFOCUS:
+        InvalidateRect(Handle(), nullptr, FALSE);
+        return 0;
+    case WM_GETOBJECT:
+        if (static_cast<LONG>(static_cast<DWORD>(lParam)) == OBJID_CLIENT) return AccessibleObject(wParam);
+        break;
+    case WM_DESTROY:
+        if (accessible_ != nullptr) {
+            accessible_->Disconnect();
+            accessible_->Release();
+            accessible_ = nullptr;
+        }
         break;
     }
     return TPaintedWindow::HandleMessage(message, wParam, lParam);
+}
+
+LRESULT TfrAnswersList::AccessibleObject(WPARAM wParam) {
+    if (!EnsureOle()) return 0;
+    if (accessible_ == nullptr) accessible_ = new (std::nothrow) TAccessible(this);
+    if (accessible_ == nullptr) return 0;
+    return LresultFromObject(__uuidof(IAccessible), wParam, static_cast<IAccessible*>(accessible_));
+}
+
+void TfrAnswersList::NotifyAccessible(DWORD event, int position) const {
+    if (Handle() == nullptr) return;
+    NotifyWinEvent(event, Handle(), OBJID_CLIENT, position < 0 ? CHILDID_SELF : position + 1);
+}
+
+void TfrAnswersList::NotifySelectionChanges(const std::vector<bool>& before, int pressed) const {
+    const std::vector<bool> after = Model.SelectedFlags();
+    if (Model.Mode != lmSingle && Model.Mode != lmMultiple) return;
+    for (size_t i = 0; i < after.size() && i < before.size(); ++i) {
+        if (after[i] != before[i]) NotifyAccessible(EVENT_OBJECT_STATECHANGE, static_cast<int>(i));
+    }
+    if (Model.Mode == lmSingle && pressed >= 0 && pressed < Count()) NotifyAccessible(EVENT_OBJECT_SELECTION, pressed);
+}
+
+// ---- The keyboard ----
+
+RECT TfrAnswersList::FocusRect() const {
+    RECT rc = {0, 0, 0, 0};
+    if (!cues_ || focused_ < 0 || focused_ >= Count() || Handle() == nullptr || GetFocus() != Handle()) return rc;
+    rc = PanelRect(focused_);
+    // Inside the frame, clear of the hover and selection colours of the frame itself.
+    InflateRect(&rc, -3, -3);
+    if (rc.right <= rc.left || rc.bottom <= rc.top) rc = {0, 0, 0, 0};
+    return rc;
+}
+
+void TfrAnswersList::ShowKeyboardCues() {
+    if (cues_) return;
+    cues_ = true;
+    if (Handle() != nullptr) InvalidateRect(Handle(), nullptr, FALSE);
+}
+
+void TfrAnswersList::SetFocused(int position) {
+    if (position != focused_ && Handle() != nullptr) {
+        const RECT old = FocusRect();
+        InvalidateRect(Handle(), &old, FALSE);
+    }
+    focused_ = position;
+    if (Handle() == nullptr) return;
+    const RECT now = FocusRect();
+    InvalidateRect(Handle(), &now, FALSE);
+    if (OnFocusMove && position >= 0) OnFocusMove(position);
+}
+
+void TfrAnswersList::FocusAnswer(int position) {
+    if (Handle() == nullptr) return;
+    const int target = Count() == 0 ? -1 : std::max(0, std::min(position, Count() - 1));
+    const bool hadFocus = GetFocus() == Handle();
+    SetFocused(target);
+    // Taking the focus tells the readers; otherwise they are told of the move here.
+    if (hadFocus) {
+        NotifyAccessible(EVENT_OBJECT_FOCUS, target);
+    } else {
+        SetFocus(Handle());
+    }
+}
+
+void TfrAnswersList::ChooseAnswer(int position) {
+    if (Model.Locked || dragged_ >= 0 || position < 0 || position >= Count()) return;
+    FocusAnswer(position);
+    if (Model.Mode != lmSingle && Model.Mode != lmMultiple) return;
+    const std::vector<bool> before = Model.SelectedFlags();
+    const TPressResult result = Model.LeftButtonDown(position);
+    if (result.Changed) {
+        if (position == hovered_) hoverLit_ = false;
+        InvalidateRect(Handle(), nullptr, FALSE);
+    }
+    NotifySelectionChanges(before, position);
+    if (result.NotifySelection && OnSelectionChange) OnSelectionChange(result.SelectionValue);
+}
+
+void TfrAnswersList::MoveFocusedAnswer(int delta) {
+    if (Model.Locked || Model.Mode != lmOrdering || dragged_ >= 0 || focused_ < 0) return;
+    const int to = focused_ + delta;
+    if (to < 0 || to >= Count()) return;
+    Model.MoveAnswer(focused_, to);
+    PlaceButtons();
+    InvalidateRect(Handle(), nullptr, FALSE);
+    NotifyAccessible(EVENT_OBJECT_REORDER, -1);
+    FocusAnswer(to);
+    // The answers moved under a pointer that did not.
+    if (pointerInside_) SetHovered(HitTest(pointer_));
+}
+
+bool TfrAnswersList::KeyDown(WPARAM key) {
+    if (Model.Locked || dragged_ >= 0 || Count() == 0) return false;
+    const bool ctrl = GetKeyState(VK_CONTROL) < 0;
+    int number = -1;
+    if (key >= '1' && key <= '9') number = static_cast<int>(key - '1');
+    if (key >= VK_NUMPAD1 && key <= VK_NUMPAD9) number = static_cast<int>(key - VK_NUMPAD1);
+    if (number >= 0 && !ctrl) {
+        if (number >= Count()) return false;
+        ShowKeyboardCues();
+        ChooseAnswer(number);
+        return true;
+    }
+    if (key == VK_SPACE && !ctrl) {
+        ShowKeyboardCues();
+        if (focused_ < 0) {
+            FocusAnswer(0);
+        } else {
+            ChooseAnswer(focused_);
+        }
+        return true;
+    }
+    if ((key == VK_UP || key == VK_DOWN) && ctrl && Model.Mode == lmOrdering) {
+        ShowKeyboardCues();
+        MoveFocusedAnswer(key == VK_UP ? -1 : 1);
+        return true;
+    }
+    return false;
 }
 
 void TfrAnswersList::LoadAttachment(const TAnswerEntry& entry) {
@@ -406,21 +575,22 @@ void TfrAnswersList::LoadAttachment(const TAnswerEntry& entry) {
     TAttachment& attachment = attachments_[index];
     if (entry.TextOnly) return;
     // A file that cannot be read or decoded leaves an empty frame: the answers still load.
+    bool failed = false;
     try {
         switch (entry.AttachKind) {
         case akPicture:
             if (!attachment.Picture) {
                 attachment.Picture = std::make_unique<TPicture>();
                 // Shown inside an answer, never larger than the screen.
-                attachment.Picture->LoadFromFile(entry.AttachPath, nullptr, GetSystemMetrics(SM_CXSCREEN),
-                                                 GetSystemMetrics(SM_CYSCREEN));
+                failed = !attachment.Picture->LoadFromFile(entry.AttachPath, nullptr, GetSystemMetrics(SM_CXSCREEN),
+                                                           GetSystemMetrics(SM_CYSCREEN));
             }
             break;
         case akFme:
         case akOle:
             if (!attachment.Object) {
                 attachment.Object = std::make_unique<TOleObject>();
-                attachment.Object->LoadFromFile(entry.AttachPath);
+                failed = !attachment.Object->LoadFromFile(entry.AttachPath);
             }
             break;
         case akSound:
@@ -432,7 +602,9 @@ void TfrAnswersList::LoadAttachment(const TAnswerEntry& entry) {
     } catch (...) {
         if (attachment.Picture) attachment.Picture->Clear();
         if (attachment.Object) attachment.Object->Clear();
+        failed = true;
     }
+    if (failed && OnAttachmentUnshown) OnAttachmentUnshown(entry.AttachFile);
 }
 
 void TfrAnswersList::CreateButtons(const TAnswerEntry& entry) {

@@ -47,6 +47,9 @@ public:
     int FontSize = 0;
     // Called after a press in single or multiple choice with whether anything is selected now.
     std::function<void(bool)> OnSelectionChange;
+    // Called with the stored name of an inline picture or object that could not be loaded (once,
+    // when its answer is added), so the run's log can tell the teacher.
+    std::function<void(const std::string&)> OnAttachmentUnshown;
     // Plays sounds and shows the popup; without one, Play, Stop and hovering show nothing.
     TAnswerAttachHost* Host = nullptr;
 
@@ -89,6 +92,32 @@ public:
     // The display position of the answer whose attachment shows on hover now (-1 for none).
     int PreviewPosition() const;
 
+    // The keyboard. One answer has the keyboard's attention (its display position, -1 for none);
+    // while the list has the focus it is framed by a dotted rectangle, once the keyboard has been
+    // used (KeyboardCues) or always where the system is set to show keyboard cues.
+    int FocusedPosition() const { return focused_; }
+    // Gives the keyboard's attention to the answer at `position` (clamped into the list) and the
+    // focus to the list.
+    void FocusAnswer(int position);
+    // Space chooses the focused answer and the digits 1-9 (main row and keypad) the answer of that
+    // number, as a click would; Ctrl+Up / Ctrl+Down move the focused answer of an ordering list one
+    // place. Returns whether the key was the list's.
+    bool KeyDown(WPARAM key);
+    // A press on the answer at `position` as the pointer gives it, without a drag: single choice
+    // selects, multiple choice toggles, ordering only takes the keyboard there.
+    void ChooseAnswer(int position);
+    // Moves the focused answer of an ordering list `delta` places (the same move as a drop).
+    void MoveFocusedAnswer(int delta);
+    // The focus rectangle shows from now on.
+    void ShowKeyboardCues();
+    bool KeyboardCues() const { return cues_; }
+    // Called with the focused answer whenever it changes, for the owner to scroll it into view.
+    std::function<void(int)> OnFocusMove;
+    // Where the focus rectangle is drawn, in client coordinates (empty when none is drawn).
+    RECT FocusRect() const;
+    // What screen readers are told the list is.
+    std::wstring AccessibleName = L"Ответы";
+
 protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
@@ -101,6 +130,12 @@ private:
     void OnLeftButtonUp(POINT client);
     void OnMouseLeave();
     void CancelDrag();
+    void SetFocused(int position);
+    // Tells screen readers of a change of the answer at `position` (-1: the list itself).
+    void NotifyAccessible(DWORD event, int position) const;
+    // After a press: the answers whose check changed, and the one chosen in single choice.
+    void NotifySelectionChanges(const std::vector<bool>& before, int pressed) const;
+    LRESULT AccessibleObject(WPARAM wParam);
     // Play or Stop of an inline sound.
     void MediaButtonClick(HWND button);
 
@@ -161,4 +196,10 @@ private:
     // Where the pointer last moved inside the list, while it is inside.
     POINT pointer_ = {0, 0};
     bool pointerInside_ = false;
+    int focused_ = -1;
+    bool cues_ = false;
+    // What screen readers hold of the list (answers/AnswerListAccessible.h); cut off when the
+    // window goes, as they may keep it longer.
+    class TAccessible;
+    TAccessible* accessible_ = nullptr;
 };

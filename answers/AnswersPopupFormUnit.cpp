@@ -41,7 +41,8 @@ void TfAnswersPopup::FreeContent() {
     panel_.reset();
 }
 
-void TfAnswersPopup::ShowAttachment(uint8_t kind, const TPath& file, int32_t width, int32_t height) {
+bool TfAnswersPopup::ShowAttachment(uint8_t kind, const TPath& file, int32_t width, int32_t height) {
+    bool shown = true;
     FreeContent();
     RECT client;
     GetClientRect(Handle(), &client);
@@ -59,7 +60,7 @@ void TfAnswersPopup::ShowAttachment(uint8_t kind, const TPath& file, int32_t wid
         image_->Create(panel_->Handle(), 0, 0, 0, 0);
         // A picture that cannot be decoded stays empty: a placeholder of no size. The popup is
         // never larger than the screen.
-        image_->LoadFromFile(file, nullptr, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+        shown = image_->LoadFromFile(file, nullptr, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
         const TPopupPicture place =
             PlacePopupPicture(panelWidth, panelHeight, image_->Picture.Width(), image_->Picture.Height());
         image_->SetStretch(place.Stretch);
@@ -74,7 +75,7 @@ void TfAnswersPopup::ShowAttachment(uint8_t kind, const TPath& file, int32_t wid
     case akOle: {
         object_ = std::make_unique<TOwned<TOleContainer>>();
         object_->Create(panel_->Handle(), 0, 0, 0, 0);
-        object_->LoadFromFile(file);
+        shown = object_->LoadFromFile(file);
         const TAttachRect place = PlacePopupObject(panelWidth, panelHeight, width, height);
         SetWindowPos(object_->Handle(), nullptr, place.Left, place.Top, std::max(0, place.Width),
                      std::max(0, place.Height), SWP_NOZORDER | SWP_NOACTIVATE);
@@ -83,6 +84,7 @@ void TfAnswersPopup::ShowAttachment(uint8_t kind, const TPath& file, int32_t wid
     default:
         break;
     }
+    return shown;
 }
 
 LRESULT TfAnswersPopup::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {

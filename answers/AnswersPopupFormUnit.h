@@ -38,7 +38,8 @@ public:
     // content panel) or 4 and 5 (embedded object of width x height); other kinds leave the
     // panel empty. A picture or object that cannot be loaded leaves an empty placeholder. The
     // popup is not shown by this.
-    void ShowAttachment(uint8_t kind, const TPath& file, int32_t width, int32_t height);
+    // False when a picture or object could not be loaded: the popup then shows an empty frame.
+    bool ShowAttachment(uint8_t kind, const TPath& file, int32_t width, int32_t height);
 
     // "POPUPPANEL" and what it holds ("OLECONTAIN" for an object); null when absent.
     TPanel* PopupPanel() const { return panel_.get(); }

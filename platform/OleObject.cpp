@@ -6,8 +6,6 @@
 
 #include "model/OleStream.h"
 
-namespace {
-
 // Once per thread and never undone: objects may be released as late as the process ends.
 // S_FALSE (already initialised) counts as success, and so does a thread that COM already
 // serves as multithreaded: loading and drawing work there too.
@@ -15,6 +13,8 @@ bool EnsureOle() {
     thread_local const HRESULT state = OleInitialize(nullptr);
     return SUCCEEDED(state) || state == RPC_E_CHANGED_MODE;
 }
+
+namespace {
 
 template <class T>
 void Release(T*& p) {

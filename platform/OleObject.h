@@ -12,6 +12,9 @@
 #include "platform/FileSystem.h"
 #include "platform/Window.h"
 
+// Initialises OLE for the calling thread (once); false when the thread cannot have it.
+bool EnsureOle();
+
 class TOleObject {
 public:
     TOleObject();

@@ -5,6 +5,7 @@
 #include <windowsx.h>
 
 #include <algorithm>
+#include <vector>
 
 #include "answers/AnswersFormUnit.h"
 #include "answers/AnswersPopupFormUnit.h"
@@ -160,6 +161,7 @@ bool TfMain::Create() {
         const RECT rc = RectInParent(pnlQuestion.Handle());
         return static_cast<int32_t>(rc.right - rc.left);
     };
+    host.AttachmentUnshown = [this] { ReportUnshownAttachment(Question.AttachFile); };
     QuestAttach = std::make_unique<TOwned<TfQuestAttach>>(host);
     QuestAttach->Create(Handle());
     EnableMenuItem(GetSystemMenu(QuestAttach->Handle(), FALSE), SC_CLOSE, MF_BYCOMMAND | MF_GRAYED);
@@ -169,6 +171,7 @@ bool TfMain::Create() {
     Answers->Create(Handle());
     Answers->SetFontSize(settings_.AnswerFontSize);
     Answers->frAnswersList.Host = this;
+    Answers->frAnswersList.OnAttachmentUnshown = [this](const std::string& name) { ReportUnshownAttachment(name); };
 
     // Step 5.
     LOGFONTW question = {};
@@ -430,6 +433,7 @@ TQuestionOutcome TfMain::AskQuestion(int32_t index) {
         const auto& files = Test->QuestionFiles;
         Log.LogQuestionUnreadable(index >= 0 && index < static_cast<int32_t>(files.size()) ? files[index] : "");
     }
+    unshownAttachments_.clear();
     ShowQuestionText(Question.Text);
     if (Question.AttachKind != akNone) ShowQuestionAttach(Question.AttachKind, Question.AttachPath, Question.Attach);
     Answers->LoadAnswers(Question.Answers, !Run.KeepAnswerOrder, Question.AnswerMode);
@@ -453,6 +457,12 @@ TQuestionOutcome TfMain::AskQuestion(int32_t index) {
         ShowRightAnswerWindow(Answers->GetScore());
     }
     return outcome;
+}
+
+void TfMain::ReportUnshownAttachment(const std::string& name) {
+    // Once per file and question: a popup that shows an empty frame on every hover says it once.
+    if (!unshownAttachments_.insert(name).second) return;
+    Log.LogAttachmentUnshown(name);
 }
 
 void TfMain::ShowRightAnswerWindow(long double ratio) {
@@ -498,7 +508,7 @@ void TfMain::ShowQuestionAttach(TAttachKind kind, const TPath& fileName, const T
         SetWindowPos(ocQuestion.Handle(), nullptr, place.Object.Left, place.Object.Top, place.Object.Width,
                      place.Object.Height, SWP_NOZORDER | SWP_NOACTIVATE);
         // An object that cannot be loaded leaves the container empty; the question goes on.
-        ocQuestion.LoadFromFile(fileName);
+        if (!ocQuestion.LoadFromFile(fileName)) ReportUnshownAttachment(Question.AttachFile);
         SetWindowPos(pnlQuestion.Handle(), nullptr, 0, 0, panelWidth, place.PanelHeight,
                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
         ocQuestion.Show();
@@ -559,19 +569,89 @@ void TfMain::btnInterruptClick() {
     FocusAnswers();
 }
 
-void TfMain::FormKeyDown(WPARAM key) {
+bool TfMain::FormKeyDown(WPARAM key, bool repeated) {
     if (key == VK_ESCAPE) {
         btnInterruptClick();
-        return;
+        return false;
     }
-    if ((key != VK_UP && key != VK_DOWN) || !Answers || Answers->InputVisible()) return;
+    if (!Answers) return false;
+    const bool ctrl = GetKeyState(VK_CONTROL) < 0;
+    const bool answering = IsWindowVisible(Answers->Handle()) && Outcome == qoNone;
+    TfrAnswersList& list = Answers->frAnswersList;
+    if (key == VK_TAB && !ctrl) {
+        if (!answering) return false;
+        MoveKeyboardFocus(GetKeyState(VK_SHIFT) < 0 ? -1 : 1);
+        return true;
+    }
+    if (key == VK_RETURN && !ctrl) {
+        // A held key confirms nothing: the next question may already be on screen.
+        if (!answering || repeated) return false;
+        HWND focus = GetFocus();
+        if (focus == btnSkip || focus == btnInterrupt) {
+            if (IsWindowEnabled(focus)) SendMessageW(focus, BM_CLICK, 0, 0);
+            return true;
+        }
+        // In the memo Enter is a new line; Ctrl+Enter confirms there.
+        if (focus == Answers->mmInputAnswer) return false;
+        if (IsWindowEnabled(Answers->btnOk)) Answers->btnOkClick();
+        return true;
+    }
+    if (answering && !Answers->InputVisible()) {
+        const bool digit = (key >= '1' && key <= '9') || (key >= VK_NUMPAD1 && key <= VK_NUMPAD9);
+        // The digits choose from wherever the keyboard is; the list itself takes them when it has it.
+        if (digit && !ctrl && GetFocus() != list.Handle()) return list.KeyDown(key);
+        // Ctrl+Up / Ctrl+Down move an ordering answer, which the list does; nothing scrolls.
+        if ((key == VK_UP || key == VK_DOWN) && ctrl && list.Model.Mode == lmOrdering) {
+            if (GetFocus() != list.Handle()) return list.KeyDown(key);
+            return false;
+        }
+    }
+    if ((key != VK_UP && key != VK_DOWN) || Answers->InputVisible()) return false;
     HWND bar = Answers->scbVert;
-    if (bar == nullptr) return;
+    if (bar == nullptr) return false;
     const SCROLLINFO info = ScrollBarInfo(bar);
     const int step = TfAnswers::kScrollSmallChange;
     const int position = key == VK_UP ? std::max(info.nMin, info.nPos - step) : std::min(info.nMax, info.nPos + step);
     SetScrollPos(bar, SB_CTL, position, TRUE);
     Answers->scbVertChange();
+    return false;
+}
+
+void TfMain::MoveKeyboardFocus(int direction) {
+    TfrAnswersList& list = Answers->frAnswersList;
+    // From now on the focus shows, on the answers and on the buttons alike.
+    list.ShowKeyboardCues();
+    SendMessageW(Handle(), WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
+    HWND focus = GetFocus();
+    if (focus == list.Handle()) {
+        const int next = list.FocusedPosition() + direction;
+        if (next >= 0 && next < list.Count()) {
+            list.FocusAnswer(next);
+            return;
+        }
+    }
+    std::vector<HWND> stops;
+    if (Answers->InputVisible()) {
+        stops.push_back(Answers->mmInputAnswer);
+    } else if (list.Count() > 0) {
+        stops.push_back(list.Handle());
+    }
+    for (HWND button : {Answers->btnOk, btnSkip, btnInterrupt}) {
+        if (button != nullptr && IsWindowVisible(button) && IsWindowEnabled(button)) stops.push_back(button);
+    }
+    if (stops.empty()) return;
+    const int count = static_cast<int>(stops.size());
+    int at = -1;
+    for (int i = 0; i < count; ++i)
+        if (stops[static_cast<size_t>(i)] == focus) at = i;
+    if (at < 0) at = direction > 0 ? -1 : count;
+    HWND next = stops[static_cast<size_t>(((at + direction) % count + count) % count)];
+    if (next == list.Handle()) {
+        // Into the list from its end it was left by: the first answer going forward, the last back.
+        list.FocusAnswer(direction > 0 ? 0 : list.Count() - 1);
+    } else {
+        SetFocus(next);
+    }
 }
 
 void TfMain::FormMouseWheel(int delta, POINT screen) {
@@ -703,11 +783,16 @@ void TfMain::SlideQuestionIn() {
 }
 
 void TfMain::FocusAnswers() {
-    // Typing goes to the memo of a typed question. Otherwise the stage takes the keys: a button
-    // that kept the focus from its click ("Пропустить", "ОК") would take Space or Enter for itself
-    // on the next question, and a control gone hidden would leave nobody to take them.
-    if (Answers && IsWindowVisible(Answers->Handle()) && Answers->InputVisible()) {
+    // Typing goes to the memo of a typed question, the keys of choosing to the answer list. A
+    // button that kept the focus from its click ("Пропустить", "ОК") would take Space or Enter for
+    // itself on the next question, and a control gone hidden would leave nobody to take them.
+    if (!Answers || !IsWindowVisible(Answers->Handle())) {
+        SetFocus(Handle());
+    } else if (Answers->InputVisible()) {
         SetFocus(Answers->mmInputAnswer);
+    } else if (Answers->frAnswersList.Count() > 0) {
+        TfrAnswersList& list = Answers->frAnswersList;
+        list.FocusAnswer(std::max(0, list.FocusedPosition()));
     } else {
         SetFocus(Handle());
     }
@@ -763,7 +848,9 @@ void TfMain::PlayMedia(const TPath& file, HWND playButton, HWND stopButton) {
 
 void TfMain::ShowAnswerPopup(TAttachKind kind, const TPath& file, int32_t width, int32_t height) {
     AnswersPopup->SetSizeFor(ClientWidth(), ClientHeight());
-    AnswersPopup->ShowAttachment(kind, file, width, height);
+    if (!AnswersPopup->ShowAttachment(kind, file, width, height)) {
+        ReportUnshownAttachment(WideToCp1251(file.filename().wstring()));
+    }
     SlidePopupIn(AnswersPopup->Handle());
 }
 
@@ -776,7 +863,7 @@ bool TfMain::ProcessPending() {
         if (msg.hwnd == nullptr || (msg.hwnd != Handle() && !IsChild(Handle(), msg.hwnd))) return false;
         // The stage sees keys and the wheel before its controls, which then get them too.
         if (msg.message == WM_KEYDOWN || (msg.message == WM_SYSKEYDOWN && msg.wParam == VK_ESCAPE)) {
-            FormKeyDown(msg.wParam);
+            return FormKeyDown(msg.wParam, (msg.lParam & (1 << 30)) != 0);
         } else if (msg.message == WM_MOUSEWHEEL) {
             FormMouseWheel(GET_WHEEL_DELTA_WPARAM(msg.wParam), {GET_X_LPARAM(msg.lParam), GET_Y_LPARAM(msg.lParam)});
         }

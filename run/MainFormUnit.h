@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 #include <utility>
 
@@ -81,7 +82,11 @@ protected:
     // Handlers.
     void btnSkipClick();
     void btnInterruptClick();
-    void FormKeyDown(WPARAM key);
+    // The stage's keys, seen before the control with the focus; true when the key was taken here
+    // and goes no further. `repeated`: the key is held down.
+    bool FormKeyDown(WPARAM key, bool repeated = false);
+    // Tab / Shift+Tab: the answers one by one (or the memo), then "ОК", "Пропустить", "Прервать".
+    void MoveKeyboardFocus(int direction);
     void FormMouseWheel(int delta, POINT screen);
     void tmrLimitTimer();
     void tmrGlobalTimeTimer();
@@ -97,7 +102,8 @@ protected:
     void SlideQuestionIn();
     void SlideQuestionOut();
     void SlidePopupIn(HWND popup);
-    // Gives the keyboard to the answer: the memo of a typed question, the stage otherwise.
+    // Gives the keyboard to the answer: the memo of a typed question, otherwise the answer list,
+    // on the answer it was on (the first of a new question).
     void FocusAnswers();
     void SlidePopupOut(HWND popup);
     uint16_t FullSteps() const { return EffectSteps_; }
@@ -113,6 +119,8 @@ protected:
     void ShowAnswerPopup(TAttachKind kind, const TPath& file, int32_t width, int32_t height) override;
     void HideAnswerPopup() override;
 
+    // Logs, once per question, an attachment that shows as an empty frame.
+    void ReportUnshownAttachment(const std::string& name);
     // The question on screen, its text fitted into pnlQuestion.
     void ShowQuestionText(const std::string& text);
     // The question's attachment: an object that replaces the text goes into pnlQuestion,
@@ -198,6 +206,8 @@ private:
     bool quitting_ = false;
     // A run has started (its person and test are on the result window) and not yet ended.
     bool runInProgress_ = false;
+    // The attachments of the question on screen already logged as not shown.
+    std::set<std::string> unshownAttachments_;
     // This run's whole-test limit has run out.
     bool testTimeExpired_ = false;
     int32_t prbMax_ = 100;

@@ -47,6 +47,10 @@ void TTestLog::LogQuestionUnreadable(std::string_view fileName) {
     AddLogLine(Utf8ToCp1251("Не удалось прочитать вопрос из файла \"") + std::string(fileName) + "\"");
 }
 
+void TTestLog::LogAttachmentUnshown(std::string_view fileName) {
+    AddLogLine(Utf8ToCp1251("Не удалось показать файл \"") + std::string(fileName) + "\"");
+}
+
 void TTestLog::LogSkipped() {
     AddLogLine(Utf8ToCp1251("Вопрос пропущен пользователем"));
 }

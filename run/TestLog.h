@@ -33,6 +33,9 @@ public:
     // "Не удалось прочитать вопрос из файла "%s"": the question's entry is damaged or missing, so
     // what is on screen is what could be read of it.
     void LogQuestionUnreadable(std::string_view fileName);
+    // "Не удалось показать файл "%s"": a picture or embedded object of the question or of one of its
+    // answers is damaged and shows as an empty frame, so the question may not be answerable.
+    void LogAttachmentUnshown(std::string_view fileName);
     // "Вопрос пропущен пользователем"
     void LogSkipped();
     // "Тест прерван пользователем"

@@ -101,11 +101,11 @@ bool TfrQuestAttach::Create(HWND owner, TAttachKind kind, const TPath& fileName,
         // A picture that cannot be decoded stays empty: the view shows nothing and the run goes on.
         // Stretched or fitted, it is never drawn larger than the screen, and a large photograph
         // decodes several times faster at a scale that still covers that.
-        if (Options.ScaleMode == 0) {
-            imgPicture.LoadFromFile(FileName);
-        } else {
-            imgPicture.LoadFromFile(FileName, nullptr, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
-        }
+        const bool loaded = Options.ScaleMode == 0
+                                ? imgPicture.LoadFromFile(FileName)
+                                : imgPicture.LoadFromFile(FileName, nullptr, GetSystemMetrics(SM_CXSCREEN),
+                                                          GetSystemMetrics(SM_CYSCREEN));
+        if (!loaded && host_.AttachmentUnshown) host_.AttachmentUnshown();
         imgPicture.SetStretch(Options.ScaleMode != 0);
         PreferredWidth = imgPicture.Picture.Width();
         PreferredHeight = imgPicture.Picture.Height();
@@ -127,7 +127,8 @@ bool TfrQuestAttach::Create(HWND owner, TAttachKind kind, const TPath& fileName,
     case akFme:
     case akOle:
         CreateOlePanel();
-        if (PathExists(FileName)) ocMain.LoadFromFile(FileName);
+        if (!(PathExists(FileName) && ocMain.LoadFromFile(FileName)) && host_.AttachmentUnshown)
+            host_.AttachmentUnshown();
         pnlOleResize();
         break;
     default:

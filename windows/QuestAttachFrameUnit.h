@@ -21,6 +21,8 @@ struct TQuestAttachHost {
         PlayMedia;
     std::function<void()> StopMedia;
     std::function<int32_t()> QuestionPanelWidth;
+    // A picture or object that could not be loaded: the view shows an empty frame.
+    std::function<void()> AttachmentUnshown;
 };
 
 // A panel whose owner sees its messages first: the notifications of the controls on it, and

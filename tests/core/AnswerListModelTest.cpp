@@ -621,3 +621,29 @@ TEST(PanelLayoutTest, StackTopsAndTotal) {
 }
 
 }  // namespace
+
+// The keyboard's answer is scrolled into view: content 1000 high, view 300, positions in percent.
+TEST(ScrollToShowTest, Cases) {
+    struct TCase {
+        int32_t position, top, bottom, expected;
+        const char* why;
+    } cases[] = {
+        {0, 10, 100, 0, "already in view"},
+        {0, 250, 310, 1, "just below: the smallest step that shows its bottom"},
+        {0, 600, 700, 40, "far below: its bottom at the view's bottom"},
+        {40, 600, 700, 40, "in view after the scroll"},
+        {40, 390, 450, 39, "just above: its top at the view's top"},
+        {40, 10, 100, 1, "far above: the first position that shows it"},
+        {40, 0, 100, 0, "the first answer's band from the very top"},
+        {0, 900, 1000, 70, "the last answer: its bottom at the view's bottom"},
+        {0, 990, 1100, 71, "a band the bar cannot reach: as far as it goes"},
+        {0, 200, 900, 20, "taller than the view: its top shows"},
+        {90, 200, 900, 20, "taller than the view, from below: its top shows"},
+    };
+    for (const TCase& c : cases) {
+        EXPECT_EQ(ScrollPositionToShow(1000, 300, c.position, 71, c.top, c.bottom), c.expected) << c.why;
+    }
+    // Nothing to scroll: the position stays within the bar.
+    EXPECT_EQ(ScrollPositionToShow(0, 300, 5, 71, 0, 10), 5);
+    EXPECT_EQ(ScrollPositionToShow(200, 300, 0, 0, 150, 190), 0);
+}

@@ -98,6 +98,8 @@ TEST(TestLogLinesTest, EachKind) {
          Cp("T Ответ пользователя:\r\n----\r\n - [a]\r\n - [b]\r\n---\r\nT Предварительная оценка -1\r\n")},
         {"question that cannot be read", [](TTestLog& log) { log.LogQuestionUnreadable("Q0002.QST"); },
          Cp("T Не удалось прочитать вопрос из файла \"Q0002.QST\"\r\n")},
+        {"attachment that cannot be shown", [](TTestLog& log) { log.LogAttachmentUnshown("RIS00001.JPG"); },
+         Cp("T Не удалось показать файл \"RIS00001.JPG\"\r\n")},
         {"skipped", [](TTestLog& log) { log.LogSkipped(); }, Cp("T Вопрос пропущен пользователем\r\n")},
         {"interrupted", [](TTestLog& log) { log.LogInterrupted(); }, Cp("T Тест прерван пользователем\r\n")},
         {"test time-out", [](TTestLog& log) { log.LogTestTimeOut(); },

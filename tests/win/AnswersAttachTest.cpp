@@ -305,13 +305,19 @@ TEST_F(AnswersAttachTest, APictureOrObjectThatCannotBeLoadedLeavesAnEmptyFrameAn
         {"object of another format", akOle, L"bad.ole", "PK\x03\x04 not a container"},
         {"empty object file", akFme, L"empty.fme", ""},
     };
+    std::vector<std::string> unshown;
+    list.OnAttachmentUnshown = [&](const std::string& name) { unshown.push_back(name); };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         list.Clear();
+        unshown.clear();
         const TPath path = c.name != nullptr ? Write(c.name, c.bytes) : folder / L"absent.bmp";
         Add("первый", c.kind, path, Options(false, false, 200, 100));
         Add("второй");
+        list.Relayout();
         ASSERT_EQ(list.Count(), 2);
+        // Told once, by the name the test stores it under, however often the list is laid out.
+        EXPECT_EQ(unshown, std::vector<std::string>{PathToCp1251(path)});
         EXPECT_FALSE(list.AttachmentLoaded(0));
         const RECT panel = list.PanelRect(0);
         const RECT area = c.kind == akPicture ? list.ImageRect(0) : list.ObjectRect(0);

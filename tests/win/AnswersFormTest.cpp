@@ -1,4 +1,5 @@
 #include <windows.h>
+#include <oleacc.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -657,4 +658,58 @@ TEST_F(AnswersFormTest, ScrollBarPageIsTheVisiblePercentOfTheContent) {
     SendMessageW(answers.Handle(), WM_VSCROLL, MAKEWPARAM(SB_LINEUP, 0), reinterpret_cast<LPARAM>(answers.scbVert));
     SendMessageW(answers.Handle(), WM_VSCROLL, MAKEWPARAM(SB_LINEUP, 0), reinterpret_cast<LPARAM>(answers.scbVert));
     EXPECT_EQ(ScrollInfo(answers.scbVert).nPos, 8);
+}
+
+// The keyboard's answer is scrolled into view, down and back up, wherever the person moves it.
+TEST_F(AnswersFormTest, TheFocusedAnswerIsScrolledIntoView) {
+    TfrAnswersList& list = answers.frAnswersList;
+    std::vector<TTestAnswer> many;
+    for (int i = 0; i < 40; ++i) many.push_back(Answer(std::to_string(i).c_str(), 0));
+    Load(many, 0);
+    answers.FormResize();
+    RECT view;
+    GetClientRect(list.Handle(), &view);
+    for (int position : {12, 39, 20, 0}) {
+        list.FocusAnswer(position);
+        const RECT panel = list.PanelRect(position);
+        EXPECT_GE(panel.top, 0) << position;
+        EXPECT_LE(panel.bottom, view.bottom) << position;
+        EXPECT_EQ(list.ContentTop(),
+                  -static_cast<int>(std::lround(answers.ContentHeight() * ScrollInfo(answers.scbVert).nPos / 100.0)))
+            << "the bar follows, " << position;
+    }
+    EXPECT_EQ(ScrollInfo(answers.scbVert).nPos, 0);
+}
+
+// Tab leaves the memo for the buttons; it never becomes part of a typed answer.
+TEST_F(AnswersFormTest, TabIsNoPartOfATypedAnswer) {
+    Load({Answer("да", 1)}, 1);
+    SetFocus(answers.mmInputAnswer);
+    SendMessageW(answers.mmInputAnswer, WM_CHAR, L'д', 0);
+    SendMessageW(answers.mmInputAnswer, WM_CHAR, L'\t', 0);
+    SendMessageW(answers.mmInputAnswer, WM_CHAR, L'а', 0);
+    EXPECT_EQ(WindowText(answers.mmInputAnswer), L"да");
+}
+
+// A screen reader reads the hint as the name of its control, and "ОК" by its caption.
+TEST_F(AnswersFormTest, TheHintAndOkAreReadable) {
+    Load(Answers({1, 0}), 0);
+    const auto name = [](HWND hwnd) {
+        IAccessible* acc = nullptr;
+        std::wstring text;
+        if (SUCCEEDED(AccessibleObjectFromWindow(hwnd, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
+                                                 reinterpret_cast<void**>(&acc)))) {
+            VARIANT self;
+            VariantInit(&self);
+            self.vt = VT_I4;
+            self.lVal = CHILDID_SELF;
+            BSTR got = nullptr;
+            if (acc->get_accName(self, &got) == S_OK && got != nullptr) text.assign(got, SysStringLen(got));
+            SysFreeString(got);
+            acc->Release();
+        }
+        return text;
+    };
+    EXPECT_EQ(name(answers.lbHint), L"Укажите единственно правильный ответ, щелкнув по нему мышью, а затем нажмите кнопку \"ОК\"");
+    EXPECT_EQ(name(answers.btnOk), L"ОК");
 }

@@ -530,3 +530,147 @@ TEST_F(AnswersFrameTest, TwoHundredFiftyFiveAnswersAreLaidOutAsByAFullRelayout) 
     MoveOver(254);
     EXPECT_EQ(ScreenPixel({last.left, Centre(last).y}), kYellow);
 }
+
+namespace {
+
+// Holds Ctrl down in this thread's key state, as a real key press leaves it, while it lives.
+class THeldKey {
+public:
+    explicit THeldKey(int key) : key_(key) {
+        GetKeyboardState(saved_);
+        BYTE state[256];
+        GetKeyboardState(state);
+        state[key_] |= 0x80;
+        SetKeyboardState(state);
+    }
+    ~THeldKey() { SetKeyboardState(saved_); }
+
+private:
+    int key_;
+    BYTE saved_[256];
+};
+
+void Key(HWND hwnd, WPARAM key) { SendMessageW(hwnd, WM_KEYDOWN, key, 0); }
+
+}  // namespace
+
+// Space and the digits choose as a click does, by the rules of the mode, and the keyboard goes to
+// the answer chosen; a digit beyond the answers is not the list's.
+TEST_F(AnswersFrameTest, SpaceAndDigitsChooseAsAClickDoes) {
+    struct TCase {
+        uint8_t mode;
+        std::vector<WPARAM> keys;
+        std::vector<int> selected;
+        std::vector<bool> notified;
+        int focused;
+    } cases[] = {
+        {lmSingle, {VK_SPACE}, {0}, {true}, 0},
+        {lmSingle, {'3', VK_NUMPAD2}, {1}, {true, true}, 1},
+        {lmMultiple, {VK_SPACE, '3', VK_NUMPAD3}, {0}, {true, true, true}, 2},
+        {lmMultiple, {'1', '4'}, {0, 3}, {true, true}, 3},
+        {lmOrdering, {VK_SPACE, '2'}, {}, {}, 1},
+        {lmSingle, {'9'}, {}, {}, 0},
+    };
+    for (const TCase& c : cases) {
+        Fill(c.mode, {"A", "B", "C", "D"});
+        notified.clear();
+        list.FocusAnswer(0);
+        for (WPARAM key : c.keys) Key(list.Handle(), key);
+        EXPECT_EQ(Selected(), c.selected) << int(c.mode) << " " << c.keys.size();
+        EXPECT_EQ(notified, c.notified) << int(c.mode);
+        EXPECT_EQ(list.FocusedPosition(), c.focused) << int(c.mode);
+        EXPECT_EQ(GetFocus(), list.Handle());
+    }
+    // A locked list (the right-answer window's) takes no keys.
+    Fill(lmSingle, {"A", "B"});
+    list.Model.Locked = true;
+    Key(list.Handle(), '1');
+    EXPECT_TRUE(Selected().empty());
+}
+
+// Ctrl+Up / Ctrl+Down move the focused ordering answer one place, the keyboard going with it;
+// without Ctrl, or at the ends, nothing moves.
+TEST_F(AnswersFrameTest, CtrlUpAndDownMoveTheFocusedOrderingAnswer) {
+    Fill(lmOrdering, {"A", "B", "C"});
+    list.FocusAnswer(0);
+    Key(list.Handle(), VK_DOWN);
+    EXPECT_EQ(Texts(), (std::vector<std::string>{"A", "B", "C"})) << "Down alone scrolls, in the stage";
+    {
+        THeldKey ctrl(VK_CONTROL);
+        Key(list.Handle(), VK_DOWN);
+        EXPECT_EQ(Texts(), (std::vector<std::string>{"B", "A", "C"}));
+        EXPECT_EQ(list.FocusedPosition(), 1);
+        Key(list.Handle(), VK_DOWN);
+        Key(list.Handle(), VK_DOWN);
+        EXPECT_EQ(Texts(), (std::vector<std::string>{"B", "C", "A"})) << "the last stays last";
+        EXPECT_EQ(list.FocusedPosition(), 2);
+        Key(list.Handle(), VK_UP);
+        EXPECT_EQ(Texts(), (std::vector<std::string>{"B", "A", "C"}));
+        EXPECT_EQ(list.FocusedPosition(), 1);
+    }
+    EXPECT_TRUE(Selected().empty()) << "a keyboard move carries no selection colour";
+    // The panels are stacked in the new order, as after a drop.
+    EXPECT_LT(list.PanelRect(0).top, list.PanelRect(1).top);
+    EXPECT_EQ(list.HitTest(Centre(list.PanelRect(1))), 1);
+
+    // Single choice has no order to change.
+    Fill(lmSingle, {"A", "B"});
+    list.FocusAnswer(0);
+    THeldKey ctrl(VK_CONTROL);
+    Key(list.Handle(), VK_DOWN);
+    EXPECT_EQ(Texts(), (std::vector<std::string>{"A", "B"}));
+}
+
+// The focused answer is framed by a dotted rectangle inside its panel, once the keyboard has
+// been used and while the list has the focus; the mouse alone sees the list as it always was.
+TEST_F(AnswersFrameTest, TheFocusRectangleShowsOnceTheKeyboardIsUsed) {
+    Fill(lmSingle, {"A", "B", "C"});
+    const bool systemCues = list.KeyboardCues();
+    list.FocusAnswer(1);
+    const auto dotted = [&](const RECT& panel) {
+        // Along a line 3 pixels inside the panel's top edge: the background, or dots on it.
+        int differing = 0;
+        const TRgb background = ScreenPixel({panel.left + 1, panel.top + 1});
+        for (int x = panel.left + 4; x < panel.right - 4; ++x)
+            if (ScreenPixel({x, panel.top + 3}) != background) ++differing;
+        return differing;
+    };
+    if (!systemCues) {
+        EXPECT_EQ(list.FocusRect().right, 0) << "no cues yet";
+        EXPECT_EQ(dotted(list.PanelRect(1)), 0);
+    }
+    Key(list.Handle(), VK_SPACE);  // chooses B and turns the cues on
+    ASSERT_TRUE(list.KeyboardCues());
+    RECT focus = list.FocusRect();
+    RECT panel = list.PanelRect(1);
+    EXPECT_EQ(focus.left, panel.left + 3);
+    EXPECT_EQ(focus.top, panel.top + 3);
+    EXPECT_EQ(focus.bottom, panel.bottom - 3);
+    EXPECT_GT(dotted(panel), 10) << "dots on the selected answer";
+    EXPECT_EQ(dotted(list.PanelRect(0)), 0) << "none on the others";
+    EXPECT_EQ(ScreenPixel({panel.right - 2, panel.bottom - 2}), kRed) << "the selection colour stays";
+
+    // It follows the keyboard, and goes while the focus is elsewhere.
+    list.FocusAnswer(2);
+    EXPECT_EQ(dotted(list.PanelRect(1)), 0);
+    EXPECT_GT(dotted(list.PanelRect(2)), 10);
+    SetFocus(parent);
+    EXPECT_EQ(list.FocusRect().right, 0);
+    EXPECT_EQ(dotted(list.PanelRect(2)), 0);
+}
+
+// A new question starts with nobody focused; the focus then lands on its first answer.
+TEST_F(AnswersFrameTest, TakingTheFocusPutsTheKeyboardOnTheFirstAnswer) {
+    Fill(lmMultiple, {"A", "B"});
+    list.FocusAnswer(1);
+    Fill(lmMultiple, {"C", "D", "E"});
+    EXPECT_EQ(list.FocusedPosition(), -1);
+    SetFocus(parent);
+    SetFocus(list.Handle());
+    EXPECT_EQ(list.FocusedPosition(), 0);
+    list.FocusAnswer(7);
+    EXPECT_EQ(list.FocusedPosition(), 2) << "clamped into the list";
+    // A click moves the keyboard on from the answer clicked.
+    Click(0);
+    EXPECT_EQ(list.FocusedPosition(), 0);
+}

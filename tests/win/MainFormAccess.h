@@ -43,6 +43,7 @@ public:
     using TfMain::Result;
     using TfMain::Test;
 
+    using TfMain::btnInterrupt;
     using TfMain::btnSkip;
     using TfMain::gbxInfo;
     using TfMain::lbQuestion;

@@ -532,9 +532,102 @@ TEST(MainRun, TheKeyboardComesBackToTheAnswerAfterABoxOrAButton) {
     });
     main.RunTestLoop();
     person.Join();
-    EXPECT_EQ(afterSkip, main.Handle()) << "the stage has the keys, not the skip button";
+    EXPECT_EQ(afterSkip, main.Answers->frAnswersList.Handle()) << "the answers have the keys, not the skip button";
     EXPECT_EQ(typedAtFirst, main.Answers->mmInputAnswer);
     EXPECT_EQ(afterBox, main.Answers->mmInputAnswer) << "back in the memo after Cancel";
+}
+
+// A key as the keyboard gives it to whatever has the focus in the main window's thread.
+void Key(TfMainForTest& main, WPARAM key) {
+    HWND focus = FocusOf(main);
+    PostMessageW(focus, WM_KEYDOWN, key, 1);
+    PostMessageW(focus, WM_KEYUP, key, 0xC0000001);
+    Sleep(100);
+}
+
+TSourceQuestion ChoiceQuestion(uint8_t mode, const char* text, std::vector<int> weights) {
+    TSourceQuestion q;
+    q.AnswerMode = mode;
+    q.Text = text;
+    const char* names[] = {"A", "B", "C", "D"};
+    for (size_t i = 0; i < weights.size(); ++i) {
+        TSourceAnswer a;
+        a.Weight = weights[i];
+        a.Text = names[i];
+        q.Answers.push_back(a);
+    }
+    return q;
+}
+
+// Every kind of question answered with the keyboard alone: Tab walks the answers and the buttons
+// that can be pressed, the digits and Space choose, Enter confirms, and after the interruption
+// box the keys go on where they were.
+TEST(MainRun, TheKeyboardAloneAnswersEveryKindOfQuestion) {
+    TTestSource source = TypedTest(0);
+    source.SequentialOrder = true;
+    source.KeepAnswerOrder = true;
+    source.SkipsAllowed = 1;
+    // In order the run starts with the bank's second question: S, M, O, then the typed one.
+    source.Questions = {TypedTest(1).Questions.front(), ChoiceQuestion(amSingle, "S", {0, 1, 0}),
+                        ChoiceQuestion(amMultiple, "M", {1, 0, 1}), ChoiceQuestion(amOrdering, "O", {1, 2, 3})};
+    TBuiltTest test(source);
+    TOwned<TfMainForTest> main(test.Info);
+    ASSERT_TRUE(main.Create());
+    main.Result->ResultsPath = test.ResultsPath();
+    ShowWindow(main.Handle(), SW_SHOW);
+    TfrAnswersList& list = main.Answers->frAnswersList;
+    HWND listWindow = list.Handle();
+    std::vector<std::pair<HWND, int>> walk;
+    HWND afterBox = nullptr;
+    int focusedAfterBox = -1;
+    std::vector<bool> multipleChosen;
+    HWND typedFocus = nullptr, typedAfterTab = nullptr;
+    TPerson person(main, [&](TPerson& p) {
+        p.Register(L"Кто-то", L"1");
+        if (!p.WaitQuestion(1)) return;
+        walk.push_back({FocusOf(main), list.FocusedPosition()});
+        // OK is greyed until an answer is chosen: Tab passes it by.
+        for (int i = 0; i < 5; ++i) {
+            Key(main, VK_TAB);
+            walk.push_back({FocusOf(main), list.FocusedPosition()});
+        }
+        Key(main, VK_TAB);  // the second answer again
+        p.Interrupt(false);
+        Sleep(100);
+        afterBox = FocusOf(main);
+        focusedAfterBox = list.FocusedPosition();
+        Key(main, VK_SPACE);
+        Key(main, VK_RETURN);
+        if (!p.WaitQuestion(2)) return;
+        Key(main, VK_SPACE);  // A
+        for (int i = 0; i < 3; ++i) Key(main, VK_TAB);  // B, C, then "ОК"
+        Key(main, '3');       // C, from the button
+        multipleChosen = list.Model.SelectedFlags();
+        Key(main, VK_RETURN);
+        if (!p.WaitQuestion(3)) return;
+        Key(main, VK_RETURN);  // already in order
+        if (!p.WaitQuestion(4)) return;
+        typedFocus = FocusOf(main);
+        p.Type(L"да");
+        Key(main, VK_TAB);
+        typedAfterTab = FocusOf(main);
+        Key(main, VK_RETURN);
+        p.CloseResult(false);
+    });
+    main.RunTestLoop();
+    person.Join();
+    const std::vector<std::pair<HWND, int>> expected = {
+        {listWindow, 0}, {listWindow, 1}, {listWindow, 2}, {main.btnSkip, 2}, {main.btnInterrupt, 2}, {listWindow, 0}};
+    EXPECT_EQ(walk, expected);
+    EXPECT_EQ(afterBox, listWindow) << "back in the answers after Cancel";
+    EXPECT_EQ(focusedAfterBox, 1) << "on the answer it was on";
+    EXPECT_EQ(multipleChosen, (std::vector<bool>{true, false, true}));
+    EXPECT_EQ(typedFocus, main.Answers->mmInputAnswer);
+    EXPECT_EQ(typedAfterTab, main.Answers->btnOk);
+    EXPECT_EQ(person.markText, L"5 баллов");
+    const std::string log = main.LogText();
+    EXPECT_NE(log.find(" - [B]"), std::string::npos) << Cp1251ToUtf8(log);
+    EXPECT_NE(log.find("[\xe4\xe0]"), std::string::npos) << "the typed answer";
 }
 
 TEST(MainRun, SlidesTakeTheirTicksAndLandExactly) {

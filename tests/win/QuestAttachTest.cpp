@@ -293,7 +293,10 @@ TEST_F(QuestAttachMain, PictureThatCannotBeShownLeavesAnEmptyView) {
     const TPath files[] = {scratch / L"broken.bmp", scratch / L"missing.jpg"};
     for (const TPath& file : files) {
         main.AttachPending = false;
+        main.Question.AttachFile = PathToCp1251(file.filename());
         main.ShowQuestionAttach(akPicture, file, Options(0));
+        EXPECT_NE(main.LogText().find(Utf8ToCp1251("Не удалось показать файл \"") + main.Question.AttachFile + "\""),
+                  std::string::npos);
         EXPECT_TRUE(main.AttachPending);
         EXPECT_TRUE(Frame().imgPicture.Picture.Empty());
         EXPECT_FALSE(GetWindowLongW(Frame().imgPicture.Handle(), GWL_STYLE) & WS_VISIBLE);
@@ -641,6 +644,12 @@ TEST(QuestAttachRun, QuestionsShowTheirAttachmentsWhileTheyWait) {
         EXPECT_FALSE(person.TextShown);
         EXPECT_TRUE(person.ObjectShown);
         EXPECT_TRUE(main.ocQuestion.Object.Empty());
+        // The log names the file, once, so the teacher learns which question could not be answered.
+        const std::string line = Utf8ToCp1251("Не удалось показать файл \"") + main.Question.AttachFile + "\"";
+        const std::string log = main.LogText();
+        EXPECT_NE(log.find(line), std::string::npos) << Cp1251ToUtf8(log);
+        EXPECT_EQ(log.find(line), log.rfind(line));
+        EXPECT_EQ(log.find(Utf8ToCp1251("Не удалось показать")), log.find(line)) << "the good picture is not named";
     }
     {
         TAnswerer person(main, watch, 3);
