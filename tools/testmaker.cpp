@@ -11,6 +11,7 @@
 //   testmaker make-ole PICTURE -o OUT.ole
 //   testmaker results Results.txt... -o TABLE.csv [--comma] [--caption C]...
 //   testmaker import-gift BANK.txt -o SRC [--settings FILE.json] [--force]
+//   testmaker --version
 //
 // SRC is a folder with test.json and the attachments. FILE is a test executable (its payload
 // is found by the trailer) or a bare archive.
@@ -32,6 +33,8 @@
 #include "tools/ResultsTable.h"
 #include "tools/TestBuilder.h"
 #include "tools/TestJson.h"
+
+#include "Version.h"
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -408,6 +411,7 @@ int Run(int argc, char** argv) {
     SetZipSignatures(kTestArchiveSignatures);
     CLI::App app{"testmaker: makes tests, and looks inside test executables and test archives"};
     app.require_subcommand(1);
+    app.set_version_flag("--version", std::string("testmaker ") + TESTPLAYER_VERSION);
     std::string file, folder, tail;
     std::vector<std::string> names;
     bool standard = false;
