@@ -80,12 +80,9 @@ HWND CreateButton(HWND parent, int id, const char* utf8Caption, bool enabled) {
 
 }  // namespace
 
-TfrAnswersList::TfrAnswersList() {
-    DoubleBuffered = true;
-    // Where the system always shows keyboard cues, the focus rectangle shows from the start.
-    BOOL cues = FALSE;
-    if (SystemParametersInfoW(SPI_GETKEYBOARDCUES, 0, &cues, 0) && cues) cues_ = true;
-}
+// The focus rectangle waits for the first key, also where the system is set to show keyboard cues
+// always (Wine is, by default): whoever answers with the mouse sees the answers as they always were.
+TfrAnswersList::TfrAnswersList() { DoubleBuffered = true; }
 
 TfrAnswersList::~TfrAnswersList() {
     if (accessible_ != nullptr) {

@@ -94,7 +94,7 @@ public:
 
     // The keyboard. One answer has the keyboard's attention (its display position, -1 for none);
     // while the list has the focus it is framed by a dotted rectangle, once the keyboard has been
-    // used (KeyboardCues) or always where the system is set to show keyboard cues.
+    // used (KeyboardCues).
     int FocusedPosition() const { return focused_; }
     // Gives the keyboard's attention to the answer at `position` (clamped into the list) and the
     // focus to the list.
