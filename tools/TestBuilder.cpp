@@ -815,5 +815,6 @@ TUnpackResult UnpackTest(const TPath& testExe, const TPath& given) {
 }
 
 std::vector<TPath> PlayerCandidates(const TPath& toolFolder) {
-    return {toolFolder / kPlayerName, (toolFolder / ".." / ".." / "win64" / "bin" / kPlayerName).lexically_normal()};
+    // The shipped player is the 32-bit one: it runs on every Windows.
+    return {toolFolder / kPlayerName, (toolFolder / ".." / ".." / "win32" / "bin" / kPlayerName).lexically_normal()};
 }

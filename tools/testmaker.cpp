@@ -21,6 +21,7 @@
 #include <iomanip>
 #include <iostream>
 #include <set>
+#include <tuple>
 
 #include "app/Payload.h"
 #include "archive/ZipTest.h"
@@ -71,6 +72,7 @@ public:
     const TPayloadInfo& Payload() const { return payload_; }
     const TPath& Archive() const { return archive_; }
     uint64_t ArchiveSize() const { return archiveSize_; }
+    // Windows-1251, as the payload keeps it; `given` is too.
     std::string PasswordTail(const std::string* given) const { return given ? *given : payload_.PasswordTail; }
 
 private:
@@ -217,7 +219,7 @@ int Add(const TPath& archive, const std::vector<std::string>& files, const std::
     zip.SetCompressionLevel(level);
     try {
         if (PathExists(archive)) zip.ReadDirectory();
-        if (comment != nullptr) zip.SetComment(Utf8ToCp1251(*comment));
+        if (comment != nullptr) zip.SetComment(*comment);
         for (const std::string& file : files) zip.AddFiles.push_back(PathFromUtf8(file));
         out["added"] = zip.Add();
     } catch (const EZipError& e) {
@@ -290,6 +292,19 @@ void PrintMessages(const char* kind, const std::vector<std::string>& messages) {
 }
 
 json Strings(const std::vector<std::string>& messages) { return messages; }
+
+// UTF-8 text of a command-line option in place as Windows-1251; false, with the error printed,
+// when a character does not fit.
+bool OptionToCp1251(const char* option, std::string& text) {
+    const std::string bad = FirstNonCp1251(text);
+    if (!bad.empty()) {
+        PrintMessages("error", {std::string(option) + ": character \"" + bad + "\" (" + CodePointName(bad) +
+                                    ") cannot be stored: texts are in Windows-1251 (Cyrillic and Latin)"});
+        return false;
+    }
+    text = Utf8ToCp1251(text);
+    return true;
+}
 
 int Check(const TPath& folder) {
     TCheckReport report = CheckTestFolder(folder);
@@ -380,7 +395,7 @@ int Results(const std::vector<std::string>& files, const TPath& output, bool com
             const std::vector<std::string>& captions) {
     TResultsTableOptions options;
     options.Separator = comma ? ',' : ';';
-    for (const std::string& caption : captions) options.KnownCaptions.push_back(Utf8ToCp1251(caption));
+    options.KnownCaptions = captions;
     TResultsTableResult result = MakeResultsTable(files, output, options);
     PrintMessages("warning", result.Warnings);
     if (!result.Ok()) {
@@ -470,6 +485,20 @@ int Run(int argc, char** argv) {
 
     CLI11_PARSE(app, argc, argv);
     if (standard) SetZipSignatures(kStandardZipSignatures);
+    // Text options arrive as UTF-8 (from the console's wide arguments on Windows) and are used
+    // as the archive and the results files hold texts.
+    for (auto [command, option, value] : {std::tuple{list, "--password-tail", &tail},
+                                          {extract, "--password-tail", &tail},
+                                          {inspect, "--password-tail", &tail},
+                                          {add, "--password-tail", &tail},
+                                          {add, "--comment", &comment}}) {
+        if (command->parsed() && !OptionToCp1251(option, *value)) return 1;
+    }
+    if (results->parsed()) {
+        for (std::string& caption : captions) {
+            if (!OptionToCp1251("--caption", caption)) return 1;
+        }
+    }
     const std::string* givenTail = nullptr;
     for (CLI::App* command : {list, extract, inspect}) {
         if (command->parsed() && command->count("--password-tail") > 0) givenTail = &tail;
