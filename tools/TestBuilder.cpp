@@ -16,6 +16,7 @@
 #include "model/Codepage.h"
 #include "model/IniFile.h"
 #include "model/TextUtils.h"
+#include "tools/AttachCheck.h"
 
 namespace fs = std::filesystem;
 
@@ -187,6 +188,8 @@ private:
             Error(place, Quoted(a.File) + " is not a file");
         } else if (!AttachExtension(a.File, extension, reason)) {
             Error(place, reason);
+        } else if (!CheckAttachmentFile(file, extension, reason)) {
+            Error(place, Quoted(a.File) + ": the player would show an empty frame: " + reason);
         }
     }
 

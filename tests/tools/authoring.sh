@@ -10,8 +10,8 @@ case $TESTMAKER in /*) ;; *) TESTMAKER=$(pwd)/$TESTMAKER ;; esac
 
 printf 'MZ stand-in player' >player.exe
 mkdir -p src/media
-printf 'JPEG picture bytes' >src/media/Рисунок.jpeg
-printf 'RIFF sound bytes' >src/tick.wav
+convert -size 16x8 xc:'#C81E28' src/media/Рисунок.jpeg
+printf 'RIFF\024\000\000\000WAVEsound bytes' >src/tick.wav
 cat >src/test.json <<'EOF'
 {
   "Name": "Физика, 9 класс",
@@ -122,6 +122,14 @@ bad "an unknown answer mode" '{"Questions": [{"AnswerMode": "essay"}]}' \
 bad "a text cp1251 cannot hold" \
     '{"Questions": [{"Text": "q", "Answers": [{"Weight": 1, "Text": "a"}, {"Text": "верно ✓"}]}]}' \
     'question 1, Answers[2].Text: character "✓" (U+2713) cannot be stored'
+head -c 200 src/media/Рисунок.jpeg >bad/cut.jpg
+bad "a picture cut short" \
+    '{"Questions": [{"Text": "q", "Answers": [{"Weight": 1, "Text": "a"}, {"Text": "b", "Attach": "cut.jpg"}]}]}' \
+    'question 1, Answers[2].Attach.File: "cut.jpg": the player would show an empty frame: '
+printf 'RIFF sound bytes' >bad/fake.wav
+bad "a sound without its header" \
+    '{"Questions": [{"Text": "q", "Attach": "fake.wav", "Answers": [{"Weight": 1, "Text": "a"}]}]}' \
+    'question 1, Attach.File: "fake.wav": the player would show an empty frame: not a WAVE sound (no RIFF WAVE header)'
 bad "a missing attachment" \
     '{"Questions": [{"Text": "q", "Attach": "gone.jpg", "Answers": [{"Weight": 1, "Text": "a"}]}]}' \
     'question 1, Attach.File: "gone.jpg" is missing'
