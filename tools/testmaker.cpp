@@ -11,6 +11,8 @@
 //   testmaker make-ole PICTURE -o OUT.ole
 //   testmaker results Results.txt... -o TABLE.csv [--comma] [--caption C]...
 //   testmaker import-gift BANK.txt -o SRC [--settings FILE.json] [--force]
+//   testmaker import-moodle BANK.xml -o SRC [--settings FILE.json] [--force]
+//   testmaker export-moodle SRC-or-TEST.exe -o BANK.xml
 //
 // SRC is a folder with test.json and the attachments. FILE is a test executable (its payload
 // is found by the trailer) or a bare archive.
@@ -28,6 +30,8 @@
 #include "model/Codepage.h"
 #include "model/FileUtils.h"
 #include "tools/GiftImport.h"
+#include "tools/MoodleExport.h"
+#include "tools/MoodleImport.h"
 #include "tools/OleBuilder.h"
 #include "tools/PayloadJson.h"
 #include "tools/ResultsTable.h"
@@ -408,15 +412,30 @@ int Results(const std::vector<std::string>& files, const TPath& output, bool com
     return 0;
 }
 
-int ImportGift(const TGiftImportOptions& options) {
-    const TGiftImport result = ImportGiftFile(options);
-    Print({{"output", result.Ok() ? json(std::filesystem::absolute(options.Output).lexically_normal().u8string())
-                                  : json(nullptr)},
-           {"questions", result.Ok() ? result.Source.Questions.size() : 0},
-           {"skipped", result.Skipped},
-           {"errors", Strings(result.Errors)},
-           {"warnings", Strings(result.Warnings)}});
+int ImportBank(const TBankImport& result, const TBankImportOptions& options, bool pictures) {
+    json out = {{"output", result.Ok() ? json(std::filesystem::absolute(options.Output).lexically_normal().u8string())
+                                       : json(nullptr)},
+                {"questions", result.Ok() ? result.Source.Questions.size() : 0}};
+    if (pictures) out["attachments"] = result.Ok() ? result.Files.size() : 0;
+    out["skipped"] = result.Skipped;
+    out["errors"] = Strings(result.Errors);
+    out["warnings"] = Strings(result.Warnings);
+    Print(out);
     return result.Ok() ? 0 : 1;
+}
+
+int ExportMoodle(const TPath& input, const TPath& output) {
+    const TMoodleExport result = ExportMoodleFile(input, output);
+    PrintMessages("warning", result.Warnings);
+    if (!result.Ok()) {
+        PrintMessages("error", result.Errors);
+        return 1;
+    }
+    Print({{"output", std::filesystem::absolute(output).lexically_normal().u8string()},
+           {"questions", result.Questions},
+           {"pictures", result.Pictures},
+           {"warnings", Strings(result.Warnings)}});
+    return 0;
 }
 
 int Run(int argc, char** argv) {
@@ -482,6 +501,16 @@ int Run(int argc, char** argv) {
     importGift->add_option("-o,--output", output, "the source folder to write test.json into")->required();
     importGift->add_option("--settings", settings, "test.json's settings (no Questions) in a JSON file");
     importGift->add_flag("--force", force, "replace an existing test.json");
+    CLI::App* importMoodle =
+        app.add_subcommand("import-moodle", "make a source folder from a Moodle XML question bank, pictures included");
+    importMoodle->add_option("BANK", file, "the Moodle XML file")->required();
+    importMoodle->add_option("-o,--output", output, "the source folder to write test.json and the pictures into")
+        ->required();
+    importMoodle->add_option("--settings", settings, "test.json's settings (no Questions) in a JSON file");
+    importMoodle->add_flag("--force", force, "replace an existing test.json and pictures");
+    CLI::App* exportMoodle = app.add_subcommand("export-moodle", "write a test's questions as a Moodle XML bank");
+    exportMoodle->add_option("SRC", file, "a source folder or a test executable")->required();
+    exportMoodle->add_option("-o,--output", output, "the Moodle XML file to write")->required();
 
     CLI11_PARSE(app, argc, argv);
     if (standard) SetZipSignatures(kStandardZipSignatures);
@@ -513,7 +542,10 @@ int Run(int argc, char** argv) {
     if (check->parsed()) return Check(path);
     if (makeOle->parsed()) return MakeOle(path, PathFromUtf8(output));
     if (results->parsed()) return Results(resultFiles, PathFromUtf8(output), comma, captions);
-    if (importGift->parsed()) return ImportGift({path, PathFromUtf8(output), PathFromUtf8(settings), force});
+    const TBankImportOptions bankOptions{path, PathFromUtf8(output), PathFromUtf8(settings), force};
+    if (importGift->parsed()) return ImportBank(ImportGiftFile(bankOptions), bankOptions, false);
+    if (importMoodle->parsed()) return ImportBank(ImportMoodleFile(bankOptions), bankOptions, true);
+    if (exportMoodle->parsed()) return ExportMoodle(path, PathFromUtf8(output));
     if (inspect->parsed()) return Inspect(path, givenTail);
     // CLI11 has refused any command it does not know, so this is a command added above and
     // forgotten here: fail rather than run another one.
