@@ -14,6 +14,8 @@
 #include "tools/MoodleImport.h"
 #include "tools/TestBuilder.h"
 
+#include <pugixml.hpp>
+
 namespace fs = std::filesystem;
 using nlohmann::ordered_json;
 
@@ -53,6 +55,11 @@ std::string Question(const std::string& type, const std::string& name, const std
            "]]></text>\n" + files + "    </questiontext>\n    <generalfeedback format=\"html\">\n      <text></text>\n"
            "    </generalfeedback>\n    <defaultgrade>1.0000000</defaultgrade>\n    <penalty>0.3333333</penalty>\n"
            "    <hidden>0</hidden>\n    <idnumber></idnumber>\n" + rest + "  </question>\n";
+}
+
+std::string Regrade(std::string question, const std::string& grade) {
+    const std::string was = "<defaultgrade>1.0000000</defaultgrade>";
+    return question.replace(question.find(was), was.size(), "<defaultgrade>" + grade + "</defaultgrade>");
 }
 
 std::string Answer(const std::string& fraction, const std::string& html, const std::string& files = "") {
@@ -305,4 +312,256 @@ TEST(MoodleImportTest, AMoodle4BankMapsEveryTypeWithItsPictures) {
         "line " + line("cloze") + ", question \"Пропуски\": an embedded answers (cloze) question has no equivalent in a test: skipped",
         "line " + line("ddwtos") + ", question \"Перетащите\": a drag and drop into text question has no equivalent in a test: skipped",
     })) << Dump(import.Warnings);
+}
+
+TEST(MoodleImportTest, ErrorsNameTheLineAndEveryBadQuestionIsReported) {
+    const std::string two = Answer("100", "a") + Answer("0", "b");
+    const TStrings whole[] = {
+        {"<quiz><question type=\"multichoice\">", "line 1: not well-formed XML (Start-end tags mismatch)"},
+        {"<?xml version=\"1.0\"?>\n<bank/>", "not a Moodle XML bank: it has no <quiz> element"},
+        {"<quiz>\n<!-- \xCF\xF0\xE8 -->\n</quiz>", "line 2: not UTF-8 text (the bank must be saved as UTF-8)"},
+        {Bank(""), "the bank holds no questions"},
+        {Bank(Question("essay", "E", "e", "")), "none of the bank's questions has an equivalent in a test"},
+    };
+    for (const TStrings& c : whole) EXPECT_EQ(ParseMoodleBank(c[0], "bank").Errors, TStrings{c[1]}) << c[0];
+
+    // Each question's error at the line of its <question>, or of the answer or text at fault.
+    const std::string xml = Bank(
+        Question("multichoice", "Q", "q", Answer("110", "a") + Answer("0", "b")) +
+        Question("multichoice", "R", "r", Answer("0", "a") + Answer("-50", "b")) +
+        Question("multichoice", "S", "s", Answer("1e2", "a") + Answer("0", "b")) +
+        Question("multichoice", "T", "t ✓", two) + Question("multichoice", "U", "u", Answer("100", "a")) +
+        Question("multichoice", "V", "v", Answer("100", "a") + Answer("0", "<p> </p>")) +
+        Question("truefalse", "W", "w", PlainAnswer("100", "true")) +
+        Question("shortanswer", "X", "x", PlainAnswer("0", "нет")) +
+        Question("shortanswer", "Y", "y", PlainAnswer("100", "a\xC2\xA6" "b")) +
+        Question("ordering", "Z", "z", Answer("1", "only")) + Question("multichoice", "Good", "g", two));
+    auto of = [&](const std::string& name) {
+        // The <question> element two lines above its name.
+        const size_t found = xml.rfind("<question", xml.find("<text>" + name + "</text>"));
+        return "line " + std::to_string(std::count(xml.begin(), xml.begin() + static_cast<ptrdiff_t>(found), '\n') + 1) +
+               ", question \"" + name + "\": ";
+    };
+    auto answerAt = [&](const std::string& name, const std::string& answer) {
+        const size_t found = xml.find(answer, xml.find("<text>" + name + "</text>"));
+        return "line " + std::to_string(std::count(xml.begin(), xml.begin() + static_cast<ptrdiff_t>(found), '\n') + 1) +
+               ", question \"" + name + "\": ";
+    };
+    const TMoodleImport import = ParseMoodleBank(xml, "bank");
+    EXPECT_EQ(import.Errors, (TStrings{
+        answerAt("Q", "<answer fraction=\"110\"") + "fraction 110 is out of range: fractions are percentages from -100 to 100",
+        of("R") + "no answer is right: give one a positive fraction",
+        answerAt("S", "<answer fraction=\"1e2\"") + "fraction \"1e2\" is not a number",
+        answerAt("T", "<questiontext") + "character \"✓\" (U+2713) cannot be stored: test texts are in Windows-1251 (Cyrillic and Latin)",
+        of("U") + "a choice needs at least two answers",
+        answerAt("V", "<answer fraction=\"0\"") + "an empty answer",
+        of("W") + "a true/false question needs its \"true\" and \"false\" answers",
+        of("X") + "no answer is right: give one a positive fraction",
+        answerAt("Y", "<answer") + "an answer cannot hold \"¦\": it separates the variants",
+        of("Z") + "an ordering needs at least two items",
+    })) << Dump(import.Errors);
+    EXPECT_EQ(import.Source.Questions.size(), 1u);
+}
+
+TEST(MoodleImportTest, WhatIsLeftOutIsAWarningNamingIt) {
+    const std::string jpeg = Jpeg();
+    const std::string xml = Bank(
+        Question("multichoice", "Missing", "<img src=\"@@PLUGINFILE@@/gone.png\">Текст",
+                 Answer("100", "a <img src=\"http://example.org/x.png\">") + Answer("0", "b")) +
+        Regrade(Question("multichoice", "Broken", "<img src=\"@@PLUGINFILE@@/cut.jpg\"><img src=\"@@PLUGINFILE@@/b.jpg\">",
+                 Answer("100", "a") +
+                     Answer("0", "<img src=\"@@PLUGINFILE@@/bad.png\">b", File("bad.png", "\x89PNG\r\n\x1A\n damaged")),
+                 File("cut.jpg", jpeg.substr(0, 30)) + File("b.jpg", jpeg)), "2.5000000") +
+        Question("shortanswer", "Wild", "Столица?", PlainAnswer("100", "Пари*") + PlainAnswer("0", "*")) +
+        Question("ordering", "Some", "Порядок",
+                 "    <selecttype>RANDOM</selecttype>\n" + Answer("1", "a") + Answer("2", "b")) +
+        Question("multichoice", "Wrapped", "<img src=\"data:image/jpeg;base64," + Base64(jpeg) + "\">",
+                 Answer("100", "<img src=\"@@PLUGINFILE@@/w.jpg\">") + Answer("0", "b"),
+                 // The answer's picture among the question text's files, its base64 wrapped.
+                 "<file name=\"w.jpg\" path=\"/\" encoding=\"base64\">\n" + Base64(jpeg, true) + "\n</file>"));
+    TMoodleImport import = ParseMoodleBank(xml, "bank");
+    ASSERT_TRUE(import.Ok()) << Dump(import.Errors);
+    auto of = [&](const std::string& name) {
+        const size_t found = xml.rfind("<question", xml.find("<text>" + name + "</text>"));
+        return "line " + std::to_string(std::count(xml.begin(), xml.begin() + static_cast<ptrdiff_t>(found), '\n') + 1) +
+               ", question \"" + name + "\": ";
+    };
+    const TStrings expected = {
+        of("Missing") + "picture \"gone.png\" of the question's text is not in the bank: left out",
+        of("Missing") + "picture \"http://example.org/x.png\" of answer 1 is outside the bank (a link): left out",
+        of("Broken") + "the question's text has 2 pictures: only the first is kept",
+        of("Broken") + "picture \"cut.jpg\" of the question's text cannot be shown: ",
+        of("Broken") + "defaultgrade 2.5000000 is not a whole number from 1 to 127: Priority 1",
+        of("Broken") + "picture \"bad.png\" of answer 2 cannot be shown: the PNG cannot be read: ",
+        of("Wild") + "\"Пари*\": \"*\" is a wildcard in Moodle, but the player takes it as written",
+        of("Some") + "Moodle shows a selection of the items (RANDOM); the test shows them all",
+    };
+    ASSERT_EQ(import.Warnings.size(), expected.size()) << Dump(import.Warnings);
+    for (size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(import.Warnings[i].find(expected[i]), 0u) << import.Warnings[i];
+    const std::vector<TSourceQuestion>& q = import.Source.Questions;
+    ASSERT_EQ(q.size(), 5u);
+    EXPECT_EQ(q[0].Text, "Текст");
+    EXPECT_EQ(q[0].Attach.File, "");
+    EXPECT_EQ(q[0].Answers[0].Text, "a");
+    EXPECT_EQ(q[1].Attach.File, "");
+    EXPECT_EQ(q[1].Priority, 1);
+    EXPECT_EQ(q[1].Answers[1].Attach.File, "");
+    EXPECT_EQ(q[4].Attach.File, "PICTURE.JPG");
+    EXPECT_EQ(q[4].Answers[0].Attach.File, "W.JPG");
+    ASSERT_EQ(import.Files.size(), 2u);
+    EXPECT_EQ(import.Files[0].second, jpeg);
+    EXPECT_EQ(import.Files[1].second, jpeg);
+}
+
+class MoodleFileTest : public ::testing::Test {
+public:
+    TTempDir dir;
+    TPath src = dir / "src";
+    TPath out = dir / "out";
+
+    void Write(const TPath& path, const std::string& bytes) {
+        fs::create_directories(path.parent_path());
+        WriteFileBytes(path, bytes);
+    }
+
+    TMoodleImport Import(const std::string& xml, const TPath& settings = {}, bool overwrite = false) {
+        Write(dir / "Банк.xml", xml);
+        return ImportMoodleFile({dir / "Банк.xml", out, settings, overwrite});
+    }
+
+    std::vector<std::string> Listing(const TPath& folder) {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().u8string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+};
+
+TEST_F(MoodleFileTest, WritesTestJsonAndThePicturesOrNothingAtAll) {
+    const std::string xml = Bank(Question("multichoice", "Q", "<img src=\"@@PLUGINFILE@@/d.png\">Что?",
+                                          Answer("100", "a") + Answer("0", "b"), File("d.png", Drawing())));
+    TMoodleImport import = Import(xml);
+    ASSERT_TRUE(import.Ok()) << Dump(import.Errors);
+    EXPECT_EQ(Listing(out), (TStrings{"D.BMP", "test.json"}));
+    EXPECT_EQ(Listing(dir.Path()), (TStrings{"out", "Банк.xml"}));  // no staging folder left
+    const TTestSource read = ReadTestSource(out);
+    EXPECT_EQ(read.Name, "Банк");
+    EXPECT_EQ(TestSourceToJson(read), TestSourceToJson(import.Source));
+    EXPECT_EQ(CheckTestFolder(out).Errors, TStrings{});
+
+    // Another import into the same folder needs --force, for test.json and for a picture alike.
+    fs::remove(out / "test.json");
+    import = Import(xml);
+    EXPECT_EQ(import.Errors, TStrings{(out / "D.BMP").u8string() + " exists already (--force replaces it)"});
+    WriteFileBytes(out / "D.BMP", "mine");
+    EXPECT_TRUE(Import(xml, {}, true).Ok());
+    EXPECT_NE(ReadFileBytes(out / "D.BMP"), "mine");
+
+    // What the check finds is reported at the question's line, and nothing is written.
+    fs::remove_all(out);
+    Write(dir / "settings.json", R"({"MaxScore": 0})");
+    import = Import(xml, dir / "settings.json");
+    EXPECT_EQ(import.Errors, TStrings{"MaxScore: 0 is out of range (1 to 2147483647)"});
+    const std::string longText(70000, 'x');
+    import = Import(Bank(Question("multichoice", "Long", longText, Answer("100", "a") + Answer("0", "b"),
+                                  File("d.png", Drawing()))) +
+                    "<!-- the picture is not named by the text, and so not imported -->");
+    EXPECT_EQ(import.Errors, TStrings{"line 3, Text: too long: 70000 bytes, at most 65535 fit"});
+    EXPECT_FALSE(fs::exists(out));
+    EXPECT_EQ(Listing(dir.Path()), (TStrings{"settings.json", "Банк.xml"}));
+}
+
+TEST_F(MoodleFileTest, AnExportedTestImportsBackToTheSameTestJsonAndPictureBytes) {
+    const std::string jpeg = Jpeg();
+    const std::string bmp = picturedata::Bmp({4, 2, 24, 0, 0, "", std::string(24, '\x40')});
+    Write(src / "A0000001.JPG", jpeg);
+    Write(src / "PIC.BMP", bmp);
+    Write(src / "test.json", R"({
+      "Name": "Физика/Оптика",
+      "Questions": [
+        {"Text": "Что на рисунке?\nВыберите  одно: <линза> & \"зеркало\"", "Attach": "A0000001.JPG", "Priority": 3,
+         "Answers": [{"Weight": 100, "Text": "Линза", "Attach": "PIC.BMP"}, {"Weight": 50, "Text": "Призма  с   пробелами"},
+                     {"Weight": 0, "Text": "", "Attach": "A0000001.JPG"}]},
+        {"AnswerMode": "multiple", "Text": "Чётные", "Answers": [{"Weight": 50, "Text": "2"}, {"Weight": 50, "Text": "4"},
+                     {"Weight": -100, "Text": "5"}]},
+        {"AnswerMode": "typed", "Text": "Столица Франции?", "Answers": [{"Weight": 100, "Text": ["Париж", "Paris"]}]},
+        {"AnswerMode": "ordering", "Text": "По возрастанию", "Attach": "PIC.BMP",
+         "Answers": [{"Weight": 1, "Text": "один"}, {"Weight": 2, "Text": "десять", "Attach": "PIC.BMP"},
+                     {"Weight": 3, "Text": "сто"}]}
+      ]})");
+    const TMoodleExport bank = ExportMoodleFile(src, dir / "bank.xml");
+    ASSERT_TRUE(bank.Ok()) << Dump(bank.Errors);
+    EXPECT_EQ(bank.Warnings, TStrings{});
+    EXPECT_EQ(bank.Questions, 4);
+    EXPECT_EQ(bank.Pictures, 5);
+    const TMoodleImport back = ImportMoodleFile({dir / "bank.xml", out, {}, false});
+    ASSERT_TRUE(back.Ok()) << Dump(back.Errors);
+    EXPECT_EQ(back.Warnings, TStrings{});
+    EXPECT_EQ(TestSourceToJson(ReadTestSource(out)).dump(2), TestSourceToJson(ReadTestSource(src)).dump(2));
+    EXPECT_EQ(Listing(out), (TStrings{"A0000001.JPG", "PIC.BMP", "test.json"}));
+    EXPECT_EQ(ReadFileBytes(out / "A0000001.JPG"), jpeg);
+    EXPECT_EQ(ReadFileBytes(out / "PIC.BMP"), bmp);
+
+    // From the built test too: the source unpack gives back, settings apart.
+    const TPath exe = dir / "test.exe";
+    WriteFileBytes(dir / "player.exe", "MZ a stand-in for the player");
+    TBuildOptions options;
+    options.Player = dir / "player.exe";
+    options.Output = exe;
+    ASSERT_TRUE(BuildTest(ReadTestSource(src), options).Ok());
+    ASSERT_TRUE(ExportMoodleFile(exe, dir / "from-exe.xml").Ok());
+    ASSERT_TRUE(UnpackTest(exe, dir / "unpacked").Ok());
+    ordered_json settings = TestSourceToJson(ReadTestSource(dir / "unpacked"));
+    settings.erase("Questions");
+    Write(dir / "settings.json", settings.dump());
+    ASSERT_TRUE(ImportMoodleFile({dir / "from-exe.xml", dir / "again", dir / "settings.json", false}).Ok());
+    EXPECT_EQ(TestSourceToJson(ReadTestSource(dir / "again")).dump(2),
+              TestSourceToJson(ReadTestSource(dir / "unpacked")).dump(2));
+    for (const std::string& name : Listing(dir / "unpacked")) {
+        EXPECT_EQ(ReadFileBytes(dir / "again" / name).size() > 0, true) << name;
+        if (name != "test.json") EXPECT_EQ(ReadFileBytes(dir / "again" / name), ReadFileBytes(dir / "unpacked" / name));
+    }
+}
+
+TEST_F(MoodleFileTest, FractionsScoreAsThePlayerDoesAndWhatMoodleCannotHoldIsNamed) {
+    Write(src / "tick.wav", "RIFF\x04\0\0\0WAVE");
+    Write(src / "pic.jpg", Jpeg());
+    Write(src / "test.json", R"({"Questions": [
+        {"Text": "single", "TimeLimit": 30, "Priority": 0,
+         "Answers": [{"Weight": 2, "Text": "a"}, {"Weight": 1, "Text": "b", "Attach": {"File": "pic.jpg", "InPopup": true}},
+                     {"Weight": -1, "Text": "c", "Attach": "tick.wav"}]},
+        {"AnswerMode": "multiple", "Text": "multiple",
+         "Answers": [{"Weight": 2, "Text": "a"}, {"Weight": 1, "Text": "b"}, {"Weight": -1, "Text": "c"}]},
+        {"AnswerMode": "typed", "Text": "typed",
+         "Answers": [{"Weight": 8, "Text": ["x", "y"], "Attach": "pic.jpg"}, {"Weight": 3, "Text": ["z"]}]},
+        {"AnswerMode": "ordering", "Text": "ordering",
+         "Answers": [{"Weight": 30, "Text": "third"}, {"Weight": 10, "Text": "first"}, {"Weight": 20, "Text": "second"}]}
+    ]})");
+    const TMoodleExport bank = ExportMoodleFile(src, dir / "bank.xml");
+    ASSERT_TRUE(bank.Ok()) << Dump(bank.Errors);
+    EXPECT_EQ(bank.Warnings, (TStrings{
+        "question 1, Priority: 0: the question counts nothing in Moodle",
+        "question 1, TimeLimit: Moodle has no time limit per question: left out",
+        "question 1, Answers[2].Attach: the display options have no place in Moodle: left out",
+        "question 1, Answers[3].Attach: \"tick.wav\" left out: a Moodle bank carries pictures only",
+        "question 3, Answers[1].Attach: \"pic.jpg\" left out: a Moodle bank carries pictures in choice and ordering "
+        "answers only",
+        "question 3, Answers[2]: fraction 37.5 is not one of Moodle's grades: import the bank with \"nearest grade\"",
+    })) << Dump(bank.Warnings);
+    pugi::xml_document document;
+    ASSERT_TRUE(document.load_string(bank.Xml.c_str()));
+    std::vector<std::string> answers;
+    EXPECT_STREQ(document.select_node("//question[@type='category']/category/text").node().child_value(),
+                 "$course$/top/src");
+    for (pugi::xml_node q : document.child("quiz").children("question")) {
+        if (std::string_view(q.attribute("type").value()) == "category") continue;
+        std::string line = std::string(q.attribute("type").value()) + ":";
+        for (pugi::xml_node a : q.children("answer")) {
+            line += std::string(" ") + a.attribute("fraction").value() + "=" + HtmlToText(a.child("text").child_value());
+        }
+        answers.push_back(line);
+    }
+    EXPECT_EQ(answers, (TStrings{"multichoice: 100=a 50=b 0=c", "multichoice: 66.6666667=a 33.3333333=b -33.3333333=c",
+                                 "shortanswer: 100=x 100=y 37.5=z", "ordering: 1=first 2=second 3=third"}));
+    EXPECT_STREQ(document.select_node("//question[@type='multichoice'][1]/defaultgrade").node().child_value(), "0");
 }
