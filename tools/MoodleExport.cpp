@@ -185,10 +185,11 @@ private:
                 const TSourceAnswer& a = q.Answers[i];
                 const std::string answerPlace = place + ", Answers[" + std::to_string(i + 1) + "]";
                 pugi::xml_node answer = question.append_child("answer");
-                // The player's ratios: the chosen weight over the best one (at least 0), or the
-                // chosen weights over the positive ones; Moodle's fractions say the same.
+                // The player's ratios: the chosen weight over the best one, or the chosen weights
+                // over the positive ones; Moodle's fractions say the same. A negative weight of a
+                // single choice scores 0 in the player and is kept, so that it comes back.
                 double percent = 0;
-                if (single && best > 0) percent = std::max(0.0, 100.0 * a.Weight / best);
+                if (single && best > 0) percent = std::max(-100.0, 100.0 * a.Weight / best);
                 if (!single && positive > 0) percent = std::max(-100.0, 100.0 * a.Weight / positive);
                 Fraction(answer, percent, answerPlace);
                 Html(answer, a.Text, a.Attach, answerPlace, true);

@@ -561,7 +561,7 @@ TEST_F(MoodleFileTest, FractionsScoreAsThePlayerDoesAndWhatMoodleCannotHoldIsNam
         }
         answers.push_back(line);
     }
-    EXPECT_EQ(answers, (TStrings{"multichoice: 100=a 50=b 0=c", "multichoice: 66.6666667=a 33.3333333=b -33.3333333=c",
+    EXPECT_EQ(answers, (TStrings{"multichoice: 100=a 50=b -50=c", "multichoice: 66.6666667=a 33.3333333=b -33.3333333=c",
                                  "shortanswer: 100=x 100=y 37.5=z", "ordering: 1=first 2=second 3=third"}));
     EXPECT_STREQ(document.select_node("//question[@type='multichoice'][1]/defaultgrade").node().child_value(), "0");
 }
