@@ -307,3 +307,15 @@ void FinishBankImport(TBankImport& result, const TBankImportOptions& options) {
         result.Errors.push_back("cannot write " + file.u8string());
     }
 }
+
+TBankImport ImportBankFile(const TBankImportOptions& options, TBankParser parse) {
+    TBankImport result;
+    std::string bank;
+    if (!ReadBankFile(options.Bank, bank)) {
+        result.Errors.push_back(options.Bank.u8string() + ": cannot be read");
+        return result;
+    }
+    result = parse(bank, options.Bank.stem().u8string());
+    if (result.Ok()) FinishBankImport(result, options);
+    return result;
+}

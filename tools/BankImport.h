@@ -42,6 +42,11 @@ void FinishBankImport(TBankImport& result, const TBankImportOptions& options);
 
 bool ReadBankFile(const TPath& path, std::string& bytes);
 
+// Reads the bank, parses it (the text, and the file's name for a test without one) and finishes
+// the import.
+using TBankParser = TBankImport (*)(const std::string& text, const std::string& bankName);
+TBankImport ImportBankFile(const TBankImportOptions& options, TBankParser parse);
+
 // Helpers of the readers.
 namespace bank {
 

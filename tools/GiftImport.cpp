@@ -406,14 +406,4 @@ TGiftImport ParseGiftBank(const std::string& utf8, const std::string& bankName) 
     return result;
 }
 
-TGiftImport ImportGiftFile(const TGiftImportOptions& options) {
-    TGiftImport result;
-    std::string bank;
-    if (!ReadBankFile(options.Bank, bank)) {
-        result.Errors.push_back(options.Bank.u8string() + ": cannot be read");
-        return result;
-    }
-    result = ParseGiftBank(bank, options.Bank.stem().u8string());
-    if (result.Ok()) FinishBankImport(result, options);
-    return result;
-}
+TGiftImport ImportGiftFile(const TGiftImportOptions& options) { return ImportBankFile(options, ParseGiftBank); }

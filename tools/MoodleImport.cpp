@@ -481,14 +481,4 @@ TMoodleImport ParseMoodleBank(const std::string& bytes, const std::string& bankN
     return result;
 }
 
-TMoodleImport ImportMoodleFile(const TBankImportOptions& options) {
-    TMoodleImport result;
-    std::string bank;
-    if (!ReadBankFile(options.Bank, bank)) {
-        result.Errors.push_back(options.Bank.u8string() + ": cannot be read");
-        return result;
-    }
-    result = ParseMoodleBank(bank, options.Bank.stem().u8string());
-    if (result.Ok()) FinishBankImport(result, options);
-    return result;
-}
+TMoodleImport ImportMoodleFile(const TBankImportOptions& options) { return ImportBankFile(options, ParseMoodleBank); }

@@ -9,13 +9,6 @@ TESTMAKER=$1
 LAUNCHER=${2:-}
 case $TESTMAKER in /*) ;; *) TESTMAKER=$(pwd)/$TESTMAKER ;; esac
 . "$(cd "$(dirname "$0")" && pwd)/lib/common.sh"
-is() { # description, file, filter, expected
-    got=$(jq -c "$3" "$2")
-    if [ "$got" != "$4" ]; then
-        echo "FAIL: $1: $3 is $got, expected $4" >&2
-        failed=1
-    fi
-}
 magic() { od -An -tx1 -N2 "$1" | tr -d ' \n'; }
 
 printf 'MZ stand-in player' >player.exe
