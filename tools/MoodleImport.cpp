@@ -6,6 +6,7 @@
 #include <numeric>
 #include <pugixml.hpp>
 
+#include "model/Codepage.h"
 #include "model/TextUtils.h"
 #include "tools/BankPicture.h"
 #include "tools/HtmlText.h"
@@ -101,6 +102,27 @@ std::string ChildText(pugi::xml_node node) {
 
 std::string TextOf(pugi::xml_node owner) { return ChildText(owner.child("text")); }
 
+// Russian letters in Latin ones, so that "рисунок 1.png" keeps a readable name; other
+// characters stay as they are.
+std::string Transliterated(const std::string& utf8) {
+    static const char* const kLetters[32] = {"a", "b", "v", "g", "d",  "e", "zh", "z",  "i",    "y", "k",
+                                             "l", "m", "n", "o", "p",  "r", "s",  "t",  "u",    "f", "h",
+                                             "c", "ch", "sh", "sch", "", "y", "",  "e", "yu", "ya"};
+    const std::string text = Utf8ToCp1251(utf8);
+    std::string out;
+    for (const char c : text) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u >= 0xC0) {
+            out += kLetters[(u - 0xC0) % 32];  // 0xC0-0xDF upper, 0xE0-0xFF lower case
+        } else if (u == 0xA8 || u == 0xB8) {
+            out += "e";  // Ё ё
+        } else if (u < 0x80) {
+            out += c;
+        }
+    }
+    return out;
+}
+
 struct TBankError {
     int Line;
     std::string Message;
@@ -114,8 +136,7 @@ public:
     // The 8.3 name of the picture: the same bytes under the same name are one file.
     std::string Add(const std::string& original, const TBankPicture& picture) {
         std::string stem;
-        const std::string base = original.substr(0, original.rfind('.'));
-        for (const char c : base) {
+        for (const char c : Transliterated(original.substr(0, original.rfind('.')))) {
             if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-') {
                 stem += c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
             }

@@ -277,7 +277,7 @@ TEST(MoodleImportTest, AMoodle4BankMapsEveryTypeWithItsPictures) {
     EXPECT_EQ(import.Source.Name, "Оптика/Линзы");
     EXPECT_EQ(import.NameLine, 9);
     EXPECT_EQ(TestSourceToJson(import.Source)["Questions"], ordered_json::parse(R"([
-        {"AnswerMode": "single", "Priority": 1, "TimeLimit": 0, "Text": "Какая это линза?", "Attach": "1.BMP",
+        {"AnswerMode": "single", "Priority": 1, "TimeLimit": 0, "Text": "Какая это линза?", "Attach": "LINZA1.BMP",
          "Answers": [{"Weight": 100, "Text": "Собирающая"}, {"Weight": 0, "Text": "", "Attach": "PHOTO.JPG"},
                      {"Weight": -33, "Text": "Рассеивающая", "Attach": "LENS.BMP"}]},
         {"AnswerMode": "multiple", "Priority": 1, "TimeLimit": 0, "Text": "Какие чётные?",
@@ -291,7 +291,7 @@ TEST(MoodleImportTest, AMoodle4BankMapsEveryTypeWithItsPictures) {
          "Answers": [{"Weight": 2, "Text": "десять"}, {"Weight": 1, "Text": "один"}, {"Weight": 3, "Text": "сто"}]}
     ])"));
     ASSERT_EQ(import.Files.size(), 4u);
-    EXPECT_EQ(import.Files[0].first, "1.BMP");
+    EXPECT_EQ(import.Files[0].first, "LINZA1.BMP");
     EXPECT_EQ(import.Files[1].first, "PHOTO.JPG");
     EXPECT_EQ(import.Files[2].first, "LENS.BMP");
     EXPECT_EQ(import.Files[3].first, "SHOT.JPG");
