@@ -197,9 +197,10 @@ class TStaging {
 public:
     explicit TStaging(const TPath& output) {
         std::random_device device;
-        const TPath parent = fs::absolute(output).lexically_normal().parent_path();
+        TPath target = fs::absolute(output).lexically_normal();
+        if (!target.has_filename()) target = target.parent_path();  // "src/"
         for (;;) {
-            path_ = parent / fs::u8path(output.filename().u8string() + ".import-" + std::to_string(device()));
+            path_ = target.parent_path() / fs::u8path(target.filename().u8string() + ".import-" + std::to_string(device()));
             if (!PathExists(path_)) break;
         }
     }

@@ -238,6 +238,15 @@ private:
         if (format == "html") {
             text = HtmlToText(raw);
             if (attach) Picture(owner, raw, *attach, what);
+        } else if (format == "moodle_auto_format") {
+            // Html whose line ends are line breaks too.
+            std::string html;
+            for (const char c : raw) {
+                if (c == '\n') html += "<br>";
+                else if (c != '\r') html += c;
+            }
+            text = HtmlToText(html);
+            if (attach) Picture(owner, html, *attach, what);
         } else {
             for (const char c : raw) {
                 if (c != '\r') text += c;

@@ -378,7 +378,12 @@ TEST(MoodleImportTest, WhatIsLeftOutIsAWarningNamingIt) {
         Question("multichoice", "Wrapped", "<img src=\"data:image/jpeg;base64," + Base64(jpeg) + "\">",
                  Answer("100", "<img src=\"@@PLUGINFILE@@/w.jpg\">") + Answer("0", "b"),
                  // The answer's picture among the question text's files, its base64 wrapped.
-                 "<file name=\"w.jpg\" path=\"/\" encoding=\"base64\">\n" + Base64(jpeg, true) + "\n</file>"));
+                 "<file name=\"w.jpg\" path=\"/\" encoding=\"base64\">\n" + Base64(jpeg, true) + "\n</file>") +
+        "  <question type=\"multichoice\">\n    <name><text>Formats</text></name>\n"
+        "    <questiontext format=\"moodle_auto_format\"><text>Строка 1\r\nСтрока &lt;b&gt;2&lt;/b&gt;</text>"
+        "</questiontext>\n" +
+        "    <answer fraction=\"100\" format=\"plain_text\"><text>  &lt;b&gt; как есть\n </text></answer>\n" +
+        "    <answer fraction=\"0\" format=\"markdown\"><text>*b*</text></answer>\n  </question>\n");
     TMoodleImport import = ParseMoodleBank(xml, "bank");
     ASSERT_TRUE(import.Ok()) << Dump(import.Errors);
     auto of = [&](const std::string& name) {
@@ -399,7 +404,10 @@ TEST(MoodleImportTest, WhatIsLeftOutIsAWarningNamingIt) {
     ASSERT_EQ(import.Warnings.size(), expected.size()) << Dump(import.Warnings);
     for (size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(import.Warnings[i].find(expected[i]), 0u) << import.Warnings[i];
     const std::vector<TSourceQuestion>& q = import.Source.Questions;
-    ASSERT_EQ(q.size(), 5u);
+    ASSERT_EQ(q.size(), 6u);
+    EXPECT_EQ(q[5].Text, "Строка 1\nСтрока 2");
+    EXPECT_EQ(q[5].Answers[0].Text, "<b> как есть");
+    EXPECT_EQ(q[5].Answers[1].Text, "*b*");
     EXPECT_EQ(q[0].Text, "Текст");
     EXPECT_EQ(q[0].Attach.File, "");
     EXPECT_EQ(q[0].Answers[0].Text, "a");
@@ -463,11 +471,13 @@ TEST_F(MoodleFileTest, WritesTestJsonAndThePicturesOrNothingAtAll) {
     import = Import(xml, dir / "settings.json");
     EXPECT_EQ(import.Errors, TStrings{"MaxScore: 0 is out of range (1 to 2147483647)"});
     const std::string longText(70000, 'x');
-    import = Import(Bank(Question("multichoice", "Long", longText, Answer("100", "a") + Answer("0", "b"),
-                                  File("d.png", Drawing()))) +
-                    "<!-- the picture is not named by the text, and so not imported -->");
+    import = Import(Bank(Question("multichoice", "Long", longText + "<img src=\"@@PLUGINFILE@@/d.png\">",
+                                  Answer("100", "a") + Answer("0", "b"), File("d.png", Drawing()))));
     EXPECT_EQ(import.Errors, TStrings{"line 3, Text: too long: 70000 bytes, at most 65535 fit"});
     EXPECT_FALSE(fs::exists(out));
+    // Nor in a folder named with a trailing separator.
+    import = ImportMoodleFile({dir / "Банк.xml", (dir / "slash").concat("/"), {}, false});
+    EXPECT_FALSE(import.Ok());
     EXPECT_EQ(Listing(dir.Path()), (TStrings{"settings.json", "Банк.xml"}));
 }
 
