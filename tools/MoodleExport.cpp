@@ -52,8 +52,6 @@ bool IsMoodleGrade(double percent) {
                        [&](double grade) { return std::abs(std::abs(percent) - grade) < 0.001; });
 }
 
-bool ReadBytes(const TPath& path, std::string& bytes) { return ReadBankFile(path, bytes); }
-
 class TExporter {
 public:
     TExporter(const TTestSource& source, TMoodleExport& result) : s_(source), result_(result) {}
@@ -127,7 +125,7 @@ private:
             return false;
         }
         const TPath file = AttachSourcePath(s_.Folder, attach.File);
-        if (!ReadBytes(file, bytes)) {
+        if (!ReadBankFile(file, bytes)) {
             result_.Errors.push_back(where + ": \"" + attach.File + "\" cannot be read");
             return false;
         }

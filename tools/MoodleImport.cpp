@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <charconv>
-#include <map>
 #include <numeric>
 #include <pugixml.hpp>
 
