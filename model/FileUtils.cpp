@@ -22,11 +22,12 @@ TPath UniqueRandomFileName(const TPath& folder, const std::string& extension) {
     }
 }
 
+// POSIX file names are UTF-8 text.
 std::string PathToCp1251(const TPath& path) {
 #ifdef _WIN32
     return WideToCp1251(path.native());
 #else
-    return path.native();
+    return Utf8ToCp1251(path.native());
 #endif
 }
 
@@ -34,6 +35,6 @@ TPath Cp1251ToPath(const std::string& path) {
 #ifdef _WIN32
     return TPath(Cp1251ToWide(path));
 #else
-    return TPath(path);
+    return TPath(Cp1251ToUtf8(path));
 #endif
 }

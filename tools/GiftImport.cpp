@@ -2,17 +2,12 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <string_view>
-#include <system_error>
 
 #include "model/TextUtils.h"
 #include "tools/TestBuilder.h"
 
-namespace fs = std::filesystem;
-using TJson = nlohmann::ordered_json;
 
 namespace {
 
@@ -23,21 +18,14 @@ constexpr std::string_view kEscapable = ":#={}~";  // "\:" becomes '\x01', ... "
 constexpr char kEscapedNewline = '\x07';           // "\n"
 constexpr char kLastMarker = kEscapedNewline;
 
-constexpr std::string_view kWhitespace = " \t\r\n\v\f";
-
-constexpr int64_t kRightWeight = 100;
-constexpr char kTrueText[] = "Верно";
-constexpr char kFalseText[] = "Неверно";
+using bank::kFalseText;
+using bank::kRightWeight;
+using bank::kTrueText;
+using bank::kWhitespace;
+using bank::StartsWith;
+using bank::Trim;
 
 enum TFormat { fmPlain, fmHtml };
-
-std::string_view Trim(std::string_view s) {
-    const size_t first = s.find_first_not_of(kWhitespace);
-    if (first == std::string_view::npos) return s.substr(s.size());
-    return s.substr(first, s.find_last_not_of(kWhitespace) - first + 1);
-}
-
-bool StartsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
 
 std::string UpperAscii(std::string_view s) {
     std::string out(s);
@@ -45,42 +33,6 @@ std::string UpperAscii(std::string_view s) {
         if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
     }
     return out;
-}
-
-// The length of the well-formed UTF-8 sequence at `at`; 0 when there is none.
-size_t Utf8Length(std::string_view s, size_t at) {
-    const auto byte = [&](size_t i) { return static_cast<unsigned char>(s[i]); };
-    const unsigned char lead = byte(at);
-    size_t length = 0;
-    unsigned char low = 0x80, high = 0xBF;  // the second byte's range
-    if (lead < 0x80) return 1;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        if (lead == 0xE0) low = 0xA0;
-        if (lead == 0xED) high = 0x9F;  // no surrogates
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        if (lead == 0xF0) low = 0x90;
-        if (lead == 0xF4) high = 0x8F;
-    } else {
-        return 0;
-    }
-    if (at + length > s.size() || byte(at + 1) < low || byte(at + 1) > high) return 0;
-    for (size_t i = 2; i < length; ++i) {
-        if (byte(at + i) < 0x80 || byte(at + i) > 0xBF) return 0;
-    }
-    return length;
-}
-
-bool IsUtf8(std::string_view s) {
-    for (size_t at = 0; at < s.size();) {
-        const size_t length = Utf8Length(s, at);
-        if (length == 0) return false;
-        at += length;
-    }
-    return true;
 }
 
 // Tags go, "<br>" becomes a line break; then the usual entities. One pass, so "&amp;lt;"
@@ -128,60 +80,6 @@ TFormat TakeFormat(std::string_view& text, TFormat current) {
         }
     }
     return current;
-}
-
-// The first words of a question, to name it in messages when it has no title.
-std::string FirstWords(std::string_view text) {
-    constexpr size_t kWords = 5, kCharacters = 40;
-    std::string out;
-    size_t words = 0;
-    bool more = false;
-    for (size_t at = text.find_first_not_of(kWhitespace); at != std::string_view::npos;
-         at = text.find_first_not_of(kWhitespace, at)) {
-        if (words == kWords) {
-            more = true;
-            break;
-        }
-        const size_t end = std::min(text.find_first_of(kWhitespace, at), text.size());
-        out += (words++ ? " " : "") + std::string(text.substr(at, end - at));
-        at = end;
-    }
-    size_t characters = 0;
-    for (size_t at = 0; at < out.size(); ++at) {
-        if ((static_cast<unsigned char>(out[at]) & 0xC0) == 0x80) continue;
-        if (characters++ == kCharacters) {
-            out.resize(at);
-            more = true;
-            break;
-        }
-    }
-    return more ? out + "..." : out;
-}
-
-std::string AtLine(int line, const std::string& name, const std::string& message) {
-    std::string out = "line " + std::to_string(line);
-    if (!name.empty()) out += ", question \"" + name + "\"";
-    return out + ": " + message;
-}
-
-// The last part of "$course$/top/Physics//Optics": "Physics/Optics" ("//" is a slash in a name).
-std::string CategoryName(std::string_view path) {
-    std::vector<std::string> parts(1);
-    for (size_t i = 0; i < path.size(); ++i) {
-        if (path[i] != '/') {
-            parts.back() += path[i];
-        } else if (i + 1 < path.size() && path[i + 1] == '/') {
-            parts.back() += '/';
-            ++i;
-        } else {
-            parts.emplace_back();
-        }
-    }
-    for (auto it = parts.rbegin(); it != parts.rend(); ++it) {
-        const std::string_view part = Trim(*it);
-        if (!part.empty()) return std::string(part);
-    }
-    return "";
 }
 
 // One question's lines: escapes replaced, comment and category lines left out.
@@ -232,7 +130,7 @@ public:
         try {
             Parse();
         } catch (const TGiftError& e) {
-            result_.Errors.push_back(AtLine(e.Line, name_, e.Message));
+            result_.Errors.push_back(bank::AtLine(e.Line, name_, e.Message));
         }
     }
 
@@ -245,7 +143,7 @@ private:
     [[noreturn]] static void Fail(int line, const std::string& message) { throw TGiftError{line, message}; }
 
     void Skip(const std::string& what) {
-        result_.Warnings.push_back(AtLine(line_, name_, what + " has no equivalent in a test: skipped"));
+        result_.Warnings.push_back(bank::AtLine(line_, name_, what + " has no equivalent in a test: skipped"));
         ++result_.Skipped;
     }
 
@@ -260,7 +158,7 @@ private:
             text = Trim(text.substr(end + 2));
         }
         format_ = TakeFormat(text, fmPlain);
-        if (name_.empty()) name_ = FirstWords(Clean(text.substr(0, text.find('{')), format_));
+        if (name_.empty()) name_ = bank::FirstWords(Clean(text.substr(0, text.find('{')), format_));
 
         size_t open = std::string_view::npos, close = std::string_view::npos, lastOpen = 0;
         int blocks = 0;
@@ -358,27 +256,15 @@ private:
         const size_t end = text.find('%', 1);
         if (end == std::string_view::npos) return std::nullopt;
         const std::string_view number = text.substr(1, end - 1);
-        const bool negative = StartsWith(number, "-");
-        const std::string_view digits = number.substr(negative ? 1 : 0);
-        const size_t point = digits.find('.');
-        const std::string_view whole = digits.substr(0, point);
-        const std::string_view fraction = point == std::string_view::npos ? "" : digits.substr(point + 1);
-        auto allDigits = [](std::string_view s) {
-            return std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
-        };
-        if (whole.empty() || !allDigits(whole) || !allDigits(fraction)) return std::nullopt;
-        const std::string_view significant = whole.substr(std::min(whole.find_first_not_of('0'), whole.size()));
-        const bool fractionZero = fraction.find_first_not_of('0') == std::string_view::npos;
-        const int64_t value = significant.size() > 3 ? kRightWeight + 1 : std::stoll("0" + std::string(significant));
-        if (value > kRightWeight || (value == kRightWeight && !fractionZero)) {
+        bool outOfRange = false;
+        const std::optional<int64_t> weight = bank::RoundPercent(number, outOfRange);
+        if (outOfRange) {
             Fail(line, "weight %" + std::string(number) +
                            "% is out of range: weights are percentages from -100 to 100");
         }
-        const int first = fraction.empty() ? 0 : fraction[0] - '0';
-        const bool restZero = fraction.size() < 2 || fraction.substr(1).find_first_not_of('0') == std::string_view::npos;
-        const bool up = first > 5 || (first == 5 && (!restZero || value % 2 == 1));
+        if (!weight) return std::nullopt;
         text = Trim(text.substr(end + 1));
-        return (negative ? -1 : 1) * (value + (up ? 1 : 0));
+        return weight;
     }
 
     struct TAnswerPiece {
@@ -428,35 +314,20 @@ private:
     }
 
     void ShortAnswer(std::string_view answers, TSourceQuestion& question) {
-        question.AnswerMode = amTyped;
-        // Accepted texts of one weight are the variants of one answer.
+        std::vector<bank::TTypedPiece> pieces;
         for (const TPiece& piece : Split(answers, "=")) {
             TAnswerPiece read = ReadPiece(piece, true);
             if (read.Text.find(kVariantSeparatorUtf8) != std::string::npos) {
                 Fail(read.Line, "an answer cannot hold \"" + std::string(kVariantSeparatorUtf8) +
                                     "\": it separates the variants");
             }
-            const int64_t weight = read.Weight.value_or(kRightWeight);
-            auto same = [&](const TSourceAnswer& a) { return a.Weight == weight; };
-            auto it = std::find_if(question.Answers.begin(), question.Answers.end(), same);
-            if (it == question.Answers.end()) {
-                question.Answers.push_back({weight, "", {}, {}});
-                it = std::prev(question.Answers.end());
-            }
-            it->Variants.push_back(std::move(read.Text));
+            pieces.push_back({read.Weight.value_or(kRightWeight), std::move(read.Text)});
         }
-        int64_t best = 0, total = 0;
-        for (const TSourceAnswer& answer : question.Answers) {
-            best = std::max(best, answer.Weight);
-            total += std::max<int64_t>(answer.Weight, 0);
+        std::string warning;
+        if (!bank::GroupTypedAnswers(pieces, question, warning)) {
+            Fail(line_, "no answer is right: give one a positive weight");
         }
-        if (best <= 0) Fail(line_, "no answer is right: give one a positive weight");
-        // The player adds up the weights of every answer found in what is typed.
-        if (best != total) {
-            result_.Warnings.push_back(AtLine(line_, name_,
-                                              "typed answers of different weights add up: the best one alone scores " +
-                                                  std::to_string(best) + " of " + std::to_string(total)));
-        }
+        if (!warning.empty()) result_.Warnings.push_back(bank::AtLine(line_, name_, warning));
     }
 
     void Ordering(std::string_view answers, TSourceQuestion& question) const {
@@ -477,35 +348,6 @@ private:
     std::string name_;
     TFormat format_ = fmPlain;
 };
-
-bool ReadWholeFile(const TPath& path, std::string& bytes) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
-}
-
-bool WriteWholeFile(const TPath& path, const std::string& bytes) {
-    TBinaryFile file;
-    return file.Create(path) && file.Write(bytes.data(), bytes.size());
-}
-
-// The check numbers questions as the source does; the bank's reader wants its lines.
-std::string AtBankLine(const TGiftImport& import, const std::string& message) {
-    const std::string question = "question ";
-    if (StartsWith(message, question)) {
-        size_t end = question.size();
-        while (end < message.size() && message[end] >= '0' && message[end] <= '9') ++end;
-        const size_t index = std::stoul("0" + message.substr(question.size(), end - question.size()));
-        if (index >= 1 && index <= import.QuestionLines.size()) {
-            return "line " + std::to_string(import.QuestionLines[index - 1]) + message.substr(end);
-        }
-    }
-    if (import.NameLine != 0 && StartsWith(message, "Name:")) {
-        return "line " + std::to_string(import.NameLine) + ", " + message;
-    }
-    return message;
-}
 
 }  // namespace
 
@@ -529,7 +371,7 @@ TGiftImport ParseGiftBank(const std::string& utf8, const std::string& bankName) 
         start = end + 1;
         ++number;
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        if (!IsUtf8(line)) {
+        if (!bank::IsUtf8(line)) {
             // Most likely the whole bank is in an 8-bit code page: one message says it.
             result.Errors.push_back("line " + std::to_string(number) +
                                     ": not UTF-8 text (the bank must be saved as UTF-8)");
@@ -542,7 +384,7 @@ TGiftImport ParseGiftBank(const std::string& utf8, const std::string& bankName) 
             continue;
         } else if (StartsWith(trimmed, "$CATEGORY:")) {
             if (!category) {
-                category = CategoryName(trimmed.substr(10));
+                category = bank::CategoryName(trimmed.substr(10));
                 categoryLine = number;
             }
         } else {
@@ -564,72 +406,4 @@ TGiftImport ParseGiftBank(const std::string& utf8, const std::string& bankName) 
     return result;
 }
 
-void ApplySourceSettings(TTestSource& source, const std::string& jsonText, const std::string& fileName) {
-    TTestSource settings;
-    bool hasName = false;
-    try {
-        const TJson root = TJson::parse(jsonText, nullptr, false, true);
-        if (root.is_object()) {
-            if (root.contains("Questions")) {
-                throw ESourceError("\"Questions\" cannot be given here: the questions come from the bank");
-            }
-            hasName = root.contains("Name");
-        }
-        settings = ParseTestSource(jsonText, source.Folder);
-    } catch (const ESourceError& e) {
-        std::string what = e.what();
-        // The reader names test.json for what is not about one key.
-        const std::string own = std::string(kSourceFileName) + ": ";
-        if (StartsWith(what, own)) what.erase(0, own.size());
-        throw ESourceError(fileName + ": " + what);
-    }
-    settings.Folder = source.Folder;
-    if (!hasName) settings.Name = source.Name;
-    settings.Questions = std::move(source.Questions);
-    source = std::move(settings);
-}
-
-TGiftImport ImportGiftFile(const TGiftImportOptions& options) {
-    TGiftImport result;
-    std::string bank;
-    if (!ReadWholeFile(options.Bank, bank)) {
-        result.Errors.push_back(options.Bank.u8string() + ": cannot be read");
-        return result;
-    }
-    result = ParseGiftBank(bank, options.Bank.stem().u8string());
-    result.Source.Folder = options.Output;
-    if (!options.Settings.empty()) {
-        std::string json;
-        const std::string name = result.Source.Name;
-        if (!ReadWholeFile(options.Settings, json)) {
-            result.Errors.push_back(options.Settings.u8string() + ": cannot be read");
-        } else {
-            try {
-                ApplySourceSettings(result.Source, json, options.Settings.u8string());
-            } catch (const ESourceError& e) {
-                result.Errors.push_back(e.what());
-            }
-        }
-        if (result.Source.Name != name) result.NameLine = 0;
-    }
-    if (!result.Ok()) return result;
-
-    const TCheckReport report = CheckTestSource(result.Source);
-    for (const std::string& message : report.Errors) result.Errors.push_back(AtBankLine(result, message));
-    for (const std::string& message : report.Warnings) {
-        result.Warnings.push_back(AtBankLine(result, message));
-    }
-    if (!result.Ok()) return result;
-
-    const TPath file = options.Output / kSourceFileName;
-    std::error_code ec;
-    if (fs::exists(file, ec) && !options.Overwrite) {
-        result.Errors.push_back(file.u8string() + " exists already (--force replaces it)");
-        return result;
-    }
-    fs::create_directories(options.Output, ec);
-    if (ec || !WriteWholeFile(file, TestSourceToJson(result.Source).dump(2) + "\n")) {
-        result.Errors.push_back("cannot write " + file.u8string());
-    }
-    return result;
-}
+TGiftImport ImportGiftFile(const TGiftImportOptions& options) { return ImportBankFile(options, ParseGiftBank); }

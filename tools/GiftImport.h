@@ -9,33 +9,14 @@
 #include <string>
 #include <vector>
 
-#include "tools/TestSource.h"
+#include "tools/BankImport.h"
 
-struct TGiftImport {
-    TTestSource Source;
-    std::vector<int> QuestionLines;     // the bank's line of each question in Source
-    std::vector<std::string> Errors;    // any error: nothing is to be written
-    std::vector<std::string> Warnings;  // skipped questions, and what scores differently
-    int Skipped = 0;
-    int NameLine = 0;  // the $CATEGORY line the Name comes from; 0 when it is the file's name
-    bool Ok() const { return Errors.empty(); }
-};
+using TGiftImport = TBankImport;
+using TGiftImportOptions = TBankImportOptions;
 
 // `utf8` is the bank's text (a UTF-8 BOM is allowed); `bankName` becomes the test's Name when
 // the bank has no $CATEGORY. The settings are the source format's defaults.
 TGiftImport ParseGiftBank(const std::string& utf8, const std::string& bankName);
-
-// Overrides settings of `source` with the JSON's: test.json's keys without "Questions". A
-// "Name" given there wins over the bank's. Throws ESourceError, the message starting with
-// `fileName`.
-void ApplySourceSettings(TTestSource& source, const std::string& jsonText, const std::string& fileName);
-
-struct TGiftImportOptions {
-    TPath Bank;
-    TPath Output;    // the source folder to write test.json into; created when missing
-    TPath Settings;  // empty: the defaults
-    bool Overwrite = false;  // replace an existing test.json
-};
 
 // Reads the bank, applies the settings, checks the result as `testmaker check` would (its
 // messages are prefixed with the question's line) and writes OUTPUT/test.json when there are

@@ -16,6 +16,7 @@
 #include "model/Codepage.h"
 #include "model/IniFile.h"
 #include "model/TextUtils.h"
+#include "tools/AttachCheck.h"
 
 namespace fs = std::filesystem;
 
@@ -187,6 +188,8 @@ private:
             Error(place, Quoted(a.File) + " is not a file");
         } else if (!AttachExtension(a.File, extension, reason)) {
             Error(place, reason);
+        } else if (!CheckAttachmentFile(file, extension, reason)) {
+            Error(place, Quoted(a.File) + ": the player would show an empty frame: " + reason);
         }
     }
 
@@ -815,5 +818,6 @@ TUnpackResult UnpackTest(const TPath& testExe, const TPath& given) {
 }
 
 std::vector<TPath> PlayerCandidates(const TPath& toolFolder) {
-    return {toolFolder / kPlayerName, (toolFolder / ".." / ".." / "win64" / "bin" / kPlayerName).lexically_normal()};
+    // The shipped player is the 32-bit one: it runs on every Windows.
+    return {toolFolder / kPlayerName, (toolFolder / ".." / ".." / "win32" / "bin" / kPlayerName).lexically_normal()};
 }

@@ -68,6 +68,6 @@ struct TUnpackResult {
 // or not exist yet.
 TUnpackResult UnpackTest(const TPath& testExe, const TPath& folder);
 
-// Where the player is looked for when none is given: beside the tool, then where the Windows
-// build puts it when the tool is the one built for this system (build/native/bin).
+// Where the player is looked for when none is given: beside the tool, then where the shipped
+// (i686) Windows build puts it when the tool is the one built for this system (build/native/bin).
 std::vector<TPath> PlayerCandidates(const TPath& toolFolder);

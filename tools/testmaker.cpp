@@ -11,6 +11,8 @@
 //   testmaker make-ole PICTURE -o OUT.ole
 //   testmaker results Results.txt... -o TABLE.csv [--comma] [--caption C]...
 //   testmaker import-gift BANK.txt -o SRC [--settings FILE.json] [--force]
+//   testmaker import-moodle BANK.xml -o SRC [--settings FILE.json] [--force]
+//   testmaker export-moodle SRC-or-TEST.exe -o BANK.xml
 //   testmaker --version
 //
 // SRC is a folder with test.json and the attachments. FILE is a test executable (its payload
@@ -22,12 +24,15 @@
 #include <iomanip>
 #include <iostream>
 #include <set>
+#include <tuple>
 
 #include "app/Payload.h"
 #include "archive/ZipTest.h"
 #include "model/Codepage.h"
 #include "model/FileUtils.h"
 #include "tools/GiftImport.h"
+#include "tools/MoodleExport.h"
+#include "tools/MoodleImport.h"
 #include "tools/OleBuilder.h"
 #include "tools/PayloadJson.h"
 #include "tools/ResultsTable.h"
@@ -74,6 +79,7 @@ public:
     const TPayloadInfo& Payload() const { return payload_; }
     const TPath& Archive() const { return archive_; }
     uint64_t ArchiveSize() const { return archiveSize_; }
+    // Windows-1251, as the payload keeps it; `given` is too.
     std::string PasswordTail(const std::string* given) const { return given ? *given : payload_.PasswordTail; }
 
 private:
@@ -220,7 +226,7 @@ int Add(const TPath& archive, const std::vector<std::string>& files, const std::
     zip.SetCompressionLevel(level);
     try {
         if (PathExists(archive)) zip.ReadDirectory();
-        if (comment != nullptr) zip.SetComment(Utf8ToCp1251(*comment));
+        if (comment != nullptr) zip.SetComment(*comment);
         for (const std::string& file : files) zip.AddFiles.push_back(PathFromUtf8(file));
         out["added"] = zip.Add();
     } catch (const EZipError& e) {
@@ -293,6 +299,19 @@ void PrintMessages(const char* kind, const std::vector<std::string>& messages) {
 }
 
 json Strings(const std::vector<std::string>& messages) { return messages; }
+
+// UTF-8 text of a command-line option in place as Windows-1251; false, with the error printed,
+// when a character does not fit.
+bool OptionToCp1251(const char* option, std::string& text) {
+    const std::string bad = FirstNonCp1251(text);
+    if (!bad.empty()) {
+        PrintMessages("error", {std::string(option) + ": character \"" + bad + "\" (" + CodePointName(bad) +
+                                    ") cannot be stored: texts are in Windows-1251 (Cyrillic and Latin)"});
+        return false;
+    }
+    text = Utf8ToCp1251(text);
+    return true;
+}
 
 int Check(const TPath& folder) {
     TCheckReport report = CheckTestFolder(folder);
@@ -383,7 +402,7 @@ int Results(const std::vector<std::string>& files, const TPath& output, bool com
             const std::vector<std::string>& captions) {
     TResultsTableOptions options;
     options.Separator = comma ? ',' : ';';
-    for (const std::string& caption : captions) options.KnownCaptions.push_back(Utf8ToCp1251(caption));
+    options.KnownCaptions = captions;
     TResultsTableResult result = MakeResultsTable(files, output, options);
     PrintMessages("warning", result.Warnings);
     if (!result.Ok()) {
@@ -396,15 +415,30 @@ int Results(const std::vector<std::string>& files, const TPath& output, bool com
     return 0;
 }
 
-int ImportGift(const TGiftImportOptions& options) {
-    const TGiftImport result = ImportGiftFile(options);
-    Print({{"output", result.Ok() ? json(std::filesystem::absolute(options.Output).lexically_normal().u8string())
-                                  : json(nullptr)},
-           {"questions", result.Ok() ? result.Source.Questions.size() : 0},
-           {"skipped", result.Skipped},
-           {"errors", Strings(result.Errors)},
-           {"warnings", Strings(result.Warnings)}});
+int ImportBank(const TBankImport& result, const TBankImportOptions& options, bool pictures) {
+    json out = {{"output", result.Ok() ? json(std::filesystem::absolute(options.Output).lexically_normal().u8string())
+                                       : json(nullptr)},
+                {"questions", result.Ok() ? result.Source.Questions.size() : 0}};
+    if (pictures) out["attachments"] = result.Ok() ? result.Files.size() : 0;
+    out["skipped"] = result.Skipped;
+    out["errors"] = Strings(result.Errors);
+    out["warnings"] = Strings(result.Warnings);
+    Print(out);
     return result.Ok() ? 0 : 1;
+}
+
+int ExportMoodle(const TPath& input, const TPath& output) {
+    const TMoodleExport result = ExportMoodleFile(input, output);
+    PrintMessages("warning", result.Warnings);
+    if (!result.Ok()) {
+        PrintMessages("error", result.Errors);
+        return 1;
+    }
+    Print({{"output", std::filesystem::absolute(output).lexically_normal().u8string()},
+           {"questions", result.Questions},
+           {"pictures", result.Pictures},
+           {"warnings", Strings(result.Warnings)}});
+    return 0;
 }
 
 int Run(int argc, char** argv) {
@@ -471,9 +505,33 @@ int Run(int argc, char** argv) {
     importGift->add_option("-o,--output", output, "the source folder to write test.json into")->required();
     importGift->add_option("--settings", settings, "test.json's settings (no Questions) in a JSON file");
     importGift->add_flag("--force", force, "replace an existing test.json");
+    CLI::App* importMoodle =
+        app.add_subcommand("import-moodle", "make a source folder from a Moodle XML question bank, pictures included");
+    importMoodle->add_option("BANK", file, "the Moodle XML file")->required();
+    importMoodle->add_option("-o,--output", output, "the source folder to write test.json and the pictures into")
+        ->required();
+    importMoodle->add_option("--settings", settings, "test.json's settings (no Questions) in a JSON file");
+    importMoodle->add_flag("--force", force, "replace an existing test.json and pictures");
+    CLI::App* exportMoodle = app.add_subcommand("export-moodle", "write a test's questions as a Moodle XML bank");
+    exportMoodle->add_option("SRC", file, "a source folder or a test executable")->required();
+    exportMoodle->add_option("-o,--output", output, "the Moodle XML file to write")->required();
 
     CLI11_PARSE(app, argc, argv);
     if (standard) SetZipSignatures(kStandardZipSignatures);
+    // Text options arrive as UTF-8 (from the console's wide arguments on Windows) and are used
+    // as the archive and the results files hold texts.
+    for (auto [command, option, value] : {std::tuple{list, "--password-tail", &tail},
+                                          {extract, "--password-tail", &tail},
+                                          {inspect, "--password-tail", &tail},
+                                          {add, "--password-tail", &tail},
+                                          {add, "--comment", &comment}}) {
+        if (command->parsed() && !OptionToCp1251(option, *value)) return 1;
+    }
+    if (results->parsed()) {
+        for (std::string& caption : captions) {
+            if (!OptionToCp1251("--caption", caption)) return 1;
+        }
+    }
     const std::string* givenTail = nullptr;
     for (CLI::App* command : {list, extract, inspect}) {
         if (command->parsed() && command->count("--password-tail") > 0) givenTail = &tail;
@@ -488,7 +546,10 @@ int Run(int argc, char** argv) {
     if (check->parsed()) return Check(path);
     if (makeOle->parsed()) return MakeOle(path, PathFromUtf8(output));
     if (results->parsed()) return Results(resultFiles, PathFromUtf8(output), comma, captions);
-    if (importGift->parsed()) return ImportGift({path, PathFromUtf8(output), PathFromUtf8(settings), force});
+    const TBankImportOptions bankOptions{path, PathFromUtf8(output), PathFromUtf8(settings), force};
+    if (importGift->parsed()) return ImportBank(ImportGiftFile(bankOptions), bankOptions, false);
+    if (importMoodle->parsed()) return ImportBank(ImportMoodleFile(bankOptions), bankOptions, true);
+    if (exportMoodle->parsed()) return ExportMoodle(path, PathFromUtf8(output));
     if (inspect->parsed()) return Inspect(path, givenTail);
     // CLI11 has refused any command it does not know, so this is a command added above and
     // forgotten here: fail rather than run another one.

@@ -7,6 +7,8 @@
 #include "archive/ZipTest.h"
 #include "model/Codepage.h"
 #include "model/FileUtils.h"
+#include "tests/core/JpegTestUtil.h"
+#include "tests/core/PictureTestData.h"
 #include "tests/core/TempDir.h"
 #include "tests/core/ZipTestUtil.h"
 #include "tools/TestBuilder.h"
@@ -17,6 +19,14 @@ using nlohmann::ordered_json;
 namespace {
 
 const std::string kPlayerBytes = "MZ a stand-in for the player";
+
+// Attachments the player's readers accept.
+std::string Jpeg() { return jpegtest::EncodeJpeg({16, 8}, jpegtest::Quadrants); }
+std::string Wav(const std::string& data) {
+    std::string b = "RIFF";
+    picturedata::Put32(b, static_cast<uint32_t>(4 + data.size()));
+    return b + "WAVE" + data;
+}
 
 // A source folder, a player and an output path in a fresh folder.
 class BuilderFixture : public ::testing::Test {
@@ -110,8 +120,8 @@ ordered_json FullTest() {
 }
 
 void WriteFullTestFiles(BuilderFixture& f) {
-    f.Write("media/Рисунок.jpeg", "JPEG bytes " + ziptest::MixedData(5000, 1));
-    f.Write("media/tick.WAV", "RIFF " + ziptest::MixedData(3000, 2));
+    f.Write("media/Рисунок.jpeg", Jpeg());
+    f.Write("media/tick.WAV", Wav(ziptest::MixedData(3000, 2)));
     f.Write("clip.mpeg", std::string("\0\0\1\xBA", 4) + ziptest::MixedData(2000, 3));
     f.Write("song.midi", "MThd");
 }
@@ -171,7 +181,12 @@ struct TCheckCase {
 };
 
 TEST_F(BuilderFixture, CheckFindsWhatAnAuthorWouldWantToKnow) {
-    Write("pic.jpg", "JPEG");
+    Write("pic.jpg", Jpeg());
+    const std::string jpeg = Jpeg();
+    Write("cut.jpg", jpeg.substr(0, jpeg.size() / 2));
+    Write("wide.bmp", picturedata::Bmp({4, 2, 24, 0, 0, "", std::string(8, '\0')}));  // rows need 24 bytes
+    Write("noise.wav", ziptest::MixedData(100, 4));
+    Write("plain.ole", "not an object");
     Write("pic.png", "PNG");
     Write("clip.tiff", "TIFF");
     Write("noext", "data");
@@ -215,6 +230,21 @@ TEST_F(BuilderFixture, CheckFindsWhatAnAuthorWouldWantToKnow) {
         {"a folder instead of a file",
          [&](ordered_json& t) { answers(t)[0]["Attach"] = "folder.jpg"; },
          {R"(question 1, Answers[1].Attach.File: "folder.jpg" is not a file)"},
+         {}},
+        {"pictures, objects and sounds the player's readers refuse",
+         [&](ordered_json& t) {
+             question(t)["Attach"] = "cut.jpg";
+             answers(t)[0]["Attach"] = "wide.bmp";
+             answers(t)[1]["Attach"] = {{"File", "noise.wav"}, {"AutoPlay", true}};
+             t["Questions"].push_back(t["Questions"][0]);
+             t["Questions"][1]["Attach"] = "plain.ole";
+             t["Questions"][1]["Answers"][0].erase("Attach");
+             t["Questions"][1]["Answers"][1].erase("Attach");
+         },
+         {R"(question 1, Attach.File: "cut.jpg": the player would show an empty frame: )",
+          R"(question 1, Answers[1].Attach.File: "wide.bmp": the player would show an empty frame: )",
+          R"(question 1, Answers[2].Attach.File: "noise.wav": the player would show an empty frame: not a WAVE sound)",
+          R"(question 2, Attach.File: "plain.ole": the player would show an empty frame: Invalid stream format)"},
          {}},
         {"a kind the player cannot show",
          [&](ordered_json& t) { question(t)["Attach"] = "pic.png"; },
@@ -576,7 +606,7 @@ TEST_F(BuilderFixture, WithoutATailABuildDrawsOneThatUnpackKeeps) {
 TEST_F(BuilderFixture, AFailedBuildWritesNothingAndKeepsAnOldOutput) {
     fs::create_directories(output.parent_path());
     WriteFileBytes(output, "the previous build");
-    Write("pic.jpg", "JPEG");
+    Write("pic.jpg", Jpeg());
     struct Case {
         const char* what;
         std::function<void(ordered_json&, TBuildOptions&)> change;
@@ -615,7 +645,7 @@ TEST_F(BuilderFixture, AFailedBuildWritesNothingAndKeepsAnOldOutput) {
 }
 
 TEST_F(BuilderFixture, ProgressIsReportedOnlyForLargeAttachments) {
-    Write("big.wav", ziptest::MixedData(300000, 9));
+    Write("big.wav", Wav(ziptest::MixedData(300000 - 12, 9)));  // 300000 bytes with the header
     ordered_json json = MinimalTest();
     json["Questions"][0]["Attach"] = "big.wav";
     for (uint64_t threshold : {uint64_t{0}, uint64_t{300001}}) {

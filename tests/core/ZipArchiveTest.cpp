@@ -111,7 +111,7 @@ protected:
 
     std::set<std::string> OutFiles() const {
         std::set<std::string> names;
-        for (const auto& item : fs::directory_iterator(out)) names.insert(item.path().filename().string());
+        for (const auto& item : fs::directory_iterator(out)) names.insert(PathToCp1251(item.path().filename()));
         return names;
     }
 

@@ -11,6 +11,7 @@
 #include "model/FileUtils.h"
 #include "model/TestData.h"
 #include "model/OleStream.h"
+#include "tests/core/BankPictureTestUtil.h"
 #include "tests/core/JpegTestUtil.h"
 #include "tests/core/PictureTestData.h"
 #include "tools/OleBuilder.h"
@@ -80,7 +81,7 @@ int main(int argc, char** argv) {
     }
     const fs::path root = argv[1];
     const fs::path work = root / "work";
-    for (const char* target : {"payload", "archive", "question", "ini", "jpeg", "picture", "ole"}) fs::create_directories(root / target);
+    for (const char* target : {"payload", "archive", "question", "ini", "jpeg", "picture", "ole", "bank"}) fs::create_directories(root / target);
     fs::create_directories(work);
 
     const std::string testArchive = MakeArchive(work, kTestArchiveSignatures, 6);
@@ -141,6 +142,21 @@ int main(int argc, char** argv) {
     const std::string storage = BuildPictureObjectStorage(image);
     Put(root / "ole" / "object", MakeOleStream(1, storage));
     Put(root / "ole" / "storage", storage);
+
+    Put(root / "bank" / "png-photo", banktest::Png(12, 10, banktest::Gradient(12, 10)));
+    Put(root / "bank" / "png-drawing", banktest::Png(3, 2, std::vector<uint8_t>(3 * 2 * 4, 0x80)));
+    Put(root / "bank" / "gif", banktest::Gif(4, 9, {{0, 0, 0}, {255, 0, 0}, {0, 0, 255}},
+                                             std::vector<uint8_t>(4 * 9, 1), 2, true));
+    Put(root / "bank" / "moodle",
+        "<?xml version=\"1.0\"?>\n<quiz><question type=\"category\"><category><text>$course$/top/A</text>"
+        "</category></question><question type=\"multichoice\"><name><text>Q</text></name>"
+        "<questiontext format=\"html\"><text><![CDATA[<p>Q&laquo;<img src=\"@@PLUGINFILE@@/a.png\"></p>]]></text>"
+        "<file name=\"a.png\" path=\"/\" encoding=\"base64\">iVBORw0KGgo=</file></questiontext>"
+        "<single>false</single><answer fraction=\"50\" format=\"html\"><text>a</text></answer>"
+        "<answer fraction=\"-33.33333\"><text>b</text></answer></question>"
+        "<question type=\"ordering\"><questiontext><text>o</text></questiontext>"
+        "<answer fraction=\"2\"><text>x</text></answer><answer fraction=\"1\"><text>y</text></answer></question>"
+        "</quiz>");
     fs::remove_all(work);
     return 0;
 }

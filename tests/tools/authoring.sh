@@ -10,8 +10,8 @@ case $TESTMAKER in /*) ;; *) TESTMAKER=$(pwd)/$TESTMAKER ;; esac
 
 printf 'MZ stand-in player' >player.exe
 mkdir -p src/media
-printf 'JPEG picture bytes' >src/media/Рисунок.jpeg
-printf 'RIFF sound bytes' >src/tick.wav
+convert -size 16x8 xc:'#C81E28' src/media/Рисунок.jpeg
+printf 'RIFF\024\000\000\000WAVEsound bytes' >src/tick.wav
 cat >src/test.json <<'EOF'
 {
   "Name": "Физика, 9 класс",
@@ -122,6 +122,14 @@ bad "an unknown answer mode" '{"Questions": [{"AnswerMode": "essay"}]}' \
 bad "a text cp1251 cannot hold" \
     '{"Questions": [{"Text": "q", "Answers": [{"Weight": 1, "Text": "a"}, {"Text": "верно ✓"}]}]}' \
     'question 1, Answers[2].Text: character "✓" (U+2713) cannot be stored'
+head -c 200 src/media/Рисунок.jpeg >bad/cut.jpg
+bad "a picture cut short" \
+    '{"Questions": [{"Text": "q", "Answers": [{"Weight": 1, "Text": "a"}, {"Text": "b", "Attach": "cut.jpg"}]}]}' \
+    'question 1, Answers[2].Attach.File: "cut.jpg": the player would show an empty frame: '
+printf 'RIFF sound bytes' >bad/fake.wav
+bad "a sound without its header" \
+    '{"Questions": [{"Text": "q", "Attach": "fake.wav", "Answers": [{"Weight": 1, "Text": "a"}]}]}' \
+    'question 1, Attach.File: "fake.wav": the player would show an empty frame: not a WAVE sound (no RIFF WAVE header)'
 bad "a missing attachment" \
     '{"Questions": [{"Text": "q", "Attach": "gone.jpg", "Answers": [{"Weight": 1, "Text": "a"}]}]}' \
     'question 1, Attach.File: "gone.jpg" is missing'
@@ -136,7 +144,7 @@ check "check: a missing folder exits 1" test "$rc" = 1
 check "check: names it" grep -q 'no-such-folder: no such folder' nofolder.out
 
 # The player beside testmaker, or where the Windows build puts it; a clear word when neither.
-mkdir -p tools/native/bin tools/win64/bin
+mkdir -p tools/native/bin tools/win32/bin tools/win64/bin
 tool=tools/native/bin/$(basename "$TESTMAKER")
 cp "$TESTMAKER" "$tool"
 set +e
@@ -147,9 +155,16 @@ check "no player: exit 1" test "$rc" = 1
 check "no player: says so" \
     grep -q 'no player found (looked for .*testplayer.exe.*testplayer.exe): give one with --player' nf.err
 check "no player: no output" test ! -e found.exe
-printf 'MZ the built player' >tools/win64/bin/testplayer.exe
+# The x86_64 test build is never taken by itself: a teacher gets the shipped 32-bit player.
+printf 'MZ the x86_64 player' >tools/win64/bin/testplayer.exe
+set +e
+$LAUNCHER "$tool" build src -o found.exe >/dev/null 2>nf.err
+rc=$?
+set -e
+check "the x86_64 test build is not the default" test "$rc" = 1
+printf 'MZ the built player' >tools/win32/bin/testplayer.exe
 $LAUNCHER "$tool" build src -o found.exe >/dev/null
-check "the Windows build's player" test "$(head -c 19 found.exe)" = 'MZ the built player'
+check "the shipped (i686) build's player" test "$(head -c 19 found.exe)" = 'MZ the built player'
 printf 'MZ the player beside' >tools/native/bin/testplayer.exe
 $LAUNCHER "$tool" build src -o found.exe >/dev/null
 check "the player beside testmaker comes first" test "$(head -c 20 found.exe)" = 'MZ the player beside'

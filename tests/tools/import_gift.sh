@@ -8,14 +8,6 @@ TESTMAKER=$1
 LAUNCHER=${2:-}
 case $TESTMAKER in /*) ;; *) TESTMAKER=$(pwd)/$TESTMAKER ;; esac
 . "$(cd "$(dirname "$0")" && pwd)/lib/common.sh"
-# jq -c on a file, to compare with the expected compact JSON.
-is() { # description, file, filter, expected
-    got=$(jq -c "$3" "$2")
-    if [ "$got" != "$4" ]; then
-        echo "FAIL: $1: $3 is $got, expected $4" >&2
-        failed=1
-    fi
-}
 
 printf 'MZ stand-in player' >player.exe
 # With a byte order mark, as Windows editors save it; one question with Windows line ends.

@@ -60,6 +60,15 @@ check "caption: cut at its first separator" \
 check "caption: known" test "$(head -n 1 known.csv)" = "$(bom; printf 'Тест;ФИО;Класс - группа;Время, с;Оценка;Файл\r')"
 check "caption: known, the value" test "$(tail -n 1 known.csv)" = "$(printf 'Химия;Орлова;9А;5;2;school.txt\r')"
 
+# A caption cp1251 cannot hold could never match a record: an error naming the character.
+set +e
+TM results school.txt -o odd.csv --caption 'Класс ✓' >odd.json 2>odd.txt
+rc=$?
+set -e
+check "caption: a character cp1251 lacks exits 1" test "$rc" = 1
+check "caption: names it" grep -qF -- 'testmaker: error: --caption: character "✓" (U+2713) cannot be stored' odd.txt
+check "caption: no table" test ! -e odd.csv
+
 # A file that cannot be read stops everything: the old table stays as it was.
 cp table.csv before.csv
 set +e

@@ -82,6 +82,35 @@ check "inspect: wrong tail fails with 5" test "$(jq -r '.LastError' bad.json)" =
 TM add std.zip INDEX.SYS INFO.SYS Q0001.QST --standard-signatures --password-tail tail >/dev/null
 check "unzip -t accepts our archive" unzip -qq -t -P "${PASSWORD}tail" std.zip
 
+# Texts on the command line are UTF-8 (the console's wide arguments on Windows) and mean what
+# the archive holds in Windows-1251: a Cyrillic password tail, entry names and the comment.
+# Info-ZIP takes the password and the names as the bytes given.
+cyr() { printf '%s' "$1" | iconv -f UTF-8 -t CP1251; }
+mkdir cyr
+printf 'picture bytes' >"cyr/$(cyr 'РИС00001.JPG')"
+(cd cyr && zip -q -e -P "${PASSWORD}$(cyr 'хвост')" ../cyr.zip "$(cyr 'РИС00001.JPG')")
+run cyrlist list cyr.zip --standard-signatures --password-tail хвост
+check "list: a Cyrillic entry name" test "$(jq -r '.entries[0].name' cyrlist.out)" = "РИС00001.JPG"
+run cyrextract extract cyr.zip --standard-signatures --password-tail хвост -d cyrout
+check "extract: a Cyrillic password tail opens the archive" test "$rc" = 0
+check "extract: the file is named in UTF-8" cmp -s "cyr/$(cyr 'РИС00001.JPG')" "cyrout/РИС00001.JPG"
+run cyrnamed extract cyr.zip --standard-signatures --password-tail хвост -d cyrout2 РИС00001.JPG
+check "extract: an entry named in UTF-8" test -f "cyrout2/РИС00001.JPG"
+run cyrbad list cyr.zip --standard-signatures --password-tail 'хвост✓'
+check "password tail: a character cp1251 lacks exits 1" test "$rc" = 1
+check "password tail: names the character" grep -q -- '--password-tail: character "✓" (U+2713) cannot be stored' cyrbad.err
+check "password tail: nothing printed as a result" test ! -s cyrbad.out
+run cyradd add own-cyr.zip "cyr/$(cyr 'РИС00001.JPG')" --password-tail хвост --comment "Тест ✓"
+check "add: a comment cp1251 cannot hold exits 1" test "$rc" = 1
+check "add: names the character" grep -q -- '--comment: character "✓" (U+2713) cannot be stored' cyradd.err
+check "add: writes nothing" test ! -e own-cyr.zip
+run cyradd add own-cyr.zip cyrout/РИС00001.JPG --standard-signatures --password-tail хвост --comment "Тест"
+check "add: a file named in UTF-8" test "$rc" = 0
+check "add: the password as Info-ZIP reads it" unzip -qq -t -P "${PASSWORD}$(cyr 'хвост')" own-cyr.zip
+run cyrlist2 list own-cyr.zip --standard-signatures --password-tail хвост
+check "add: the entry named from the UTF-8 file name" test "$(jq -r '.entries[0].name' cyrlist2.out)" = "РИС00001.JPG"
+check "add: the comment in cp1251" sh -c "unzip -z own-cyr.zip | tail -n 1 | grep -q \"\$(printf 'Тест' | iconv -t CP1251)\""
+
 # An embedded object from a picture: the container header, then a compound file.
 convert -size 40x30 xc:'#C81E28' BMP3:pic.bmp
 TM make-ole pic.bmp -o pic.ole >ole.json

@@ -22,6 +22,8 @@
 #include "tests/win/MainFormAccess.h"
 #include "tests/win/AttachTestUtil.h"
 #include "tests/win/RunWatch.h"
+#include "model/OleStream.h"
+#include "tools/OleBuilder.h"
 #include "tools/TestBuilder.h"
 #include "windows/QuestAttachFormUnit.h"
 
@@ -525,10 +527,13 @@ struct TRunQuestion {
 };
 
 // Typed-input questions (answer "yes") with the given attachments, built into a player from
-// files written first, and opened as the player opens itself.
+// files written first, and opened as the player opens itself. The build refuses damaged
+// attachments, so `damaged` ones (file, bytes) replace theirs in the archive afterwards, as a
+// copy damaged on its way to the classroom would.
 class TAttachRun {
 public:
-    TAttachRun(const std::vector<std::pair<std::wstring, std::string>>& files, const std::vector<TRunQuestion>& questions)
+    TAttachRun(const std::vector<std::pair<std::wstring, std::string>>& files, const std::vector<TRunQuestion>& questions,
+               const std::vector<std::pair<std::string, std::string>>& damaged = {})
         : saved_(ZipSignatures()) {
         SetZipSignatures(kTestArchiveSignatures);
         for (const auto& [name, bytes] : files) {
@@ -557,6 +562,7 @@ public:
         const TBuildResult built = BuildTest(source, options);
         if (!built.Ok()) ADD_FAILURE() << built.Report.Errors.front();
         ReadPayload(options.Output, Info);
+        for (const auto& [file, bytes] : damaged) Damage(questions, file, bytes);
     }
     ~TAttachRun() {
         if (!Info.ArchiveFile.empty()) DeleteFileAt(Info.ArchiveFile);
@@ -566,6 +572,28 @@ public:
     TPayloadInfo Info;
 
 private:
+    // The build names attachments A0000001.EXT, ... in the order the questions first use them.
+    void Damage(const std::vector<TRunQuestion>& questions, const std::string& file, const std::string& bytes) {
+        std::vector<std::string> files;
+        for (const TRunQuestion& q : questions) {
+            if (!q.Attach.File.empty() && std::find(files.begin(), files.end(), q.Attach.File) == files.end()) {
+                files.push_back(q.Attach.File);
+            }
+        }
+        const size_t index = std::find(files.begin(), files.end(), file) - files.begin();
+        char entry[16];
+        std::snprintf(entry, sizeof entry, "A%07u.%s", static_cast<unsigned>(index + 1),
+                      UpperCaseCp1251(file.substr(file.rfind('.') + 1)).c_str());
+        const TPath copy = scratch_ / Cp1251ToWide(entry);
+        if (!WriteWholeFile(copy, bytes)) ADD_FAILURE() << "cannot write " << entry;
+        TZipArchive zip;
+        zip.SetArchiveFile(Info.ArchiveFile);
+        zip.SetPassword(kArchivePasswordText + Info.PasswordTail);
+        zip.ReadDirectory();
+        zip.AddFiles = {copy};
+        if (zip.Add() != 1) ADD_FAILURE() << "cannot put the damaged " << entry << " into the archive";
+    }
+
     TZipSignatures saved_;
     TScratchFolder scratch_;
 };
@@ -611,8 +639,13 @@ TEST(QuestAttachRun, QuestionsShowTheirAttachmentsWhileTheyWait) {
     object.ReplaceText = true;
     object.Width = 400;
     object.Height = 100;
-    TAttachRun run({{L"pic.bmp", MakeBmp(40, 30)}, {L"broken.ole", "BDOC but nothing after it"}},
-                   {{"picture", Attach("pic.bmp", 2)}, {"object", object}, {"nothing", TSourceAttach{}}});
+    TRawImage image;
+    image.Width = 2;
+    image.Height = 2;
+    image.Bgra.assign(16, 0x40);
+    TAttachRun run({{L"pic.bmp", MakeBmp(40, 30)}, {L"broken.ole", MakeOleStream(1, BuildPictureObjectStorage(image))}},
+                   {{"picture", Attach("pic.bmp", 2)}, {"object", object}, {"nothing", TSourceAttach{}}},
+                   {{"broken.ole", "BDOC but nothing after it"}});
     TOwned<TfMainForTest> main(run.Info);
     ASSERT_TRUE(main.Create());
     ShowWindow(main.Handle(), SW_SHOW);

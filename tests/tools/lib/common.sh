@@ -23,3 +23,11 @@ check() { # description, command...
         failed=1
     fi
 }
+# jq -c of a filter on a file, compared with the expected compact JSON.
+is() { # description, file, filter, expected
+    got=$(jq -c "$3" "$2")
+    if [ "$got" != "$4" ]; then
+        echo "FAIL: $1: $3 is $got, expected $4" >&2
+        failed=1
+    fi
+}
