@@ -91,14 +91,7 @@ protected:
 
     void SetUp() override {
         ASSERT_TRUE(EnsureOle());
-        WNDCLASSEXW wc = {};
-        wc.cbSize = sizeof(wc);
-        wc.lpfnWndProc = DefWindowProcW;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = kParentClass;
-        RegisterClassExW(&wc);
-        parent = CreateWindowExW(0, kParentClass, L"parent", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 400, 300,
-                                 nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+        parent = CreateTestParent(kParentClass, L"parent", 400, 300);
         ASSERT_NE(parent, nullptr);
         ASSERT_TRUE(list.Create(parent, 0, 0, 380, 300));
         list.FontSize = 12;

@@ -120,14 +120,7 @@ public:  // the table of what happens during a slide reaches in through a refere
     TScratchFolder folder;
 
     void SetUp() override {
-        WNDCLASSEXW wc = {};
-        wc.cbSize = sizeof(wc);
-        wc.lpfnWndProc = DefWindowProcW;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = kParentClass;
-        RegisterClassExW(&wc);
-        parent = CreateWindowExW(0, kParentClass, L"parent", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 400,
-                                 kListHeight + 40, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+        parent = CreateTestParent(kParentClass, L"parent", 400, kListHeight + 40);
         ASSERT_NE(parent, nullptr);
         ASSERT_TRUE(list.Create(parent, 0, 0, kListWidth, kListHeight));
         list.FontSize = 12;

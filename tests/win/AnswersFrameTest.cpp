@@ -42,14 +42,7 @@ protected:
     std::vector<bool> notified;
 
     void SetUp() override {
-        WNDCLASSEXW wc = {};
-        wc.cbSize = sizeof(wc);
-        wc.lpfnWndProc = DefWindowProcW;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = kParentClass;
-        RegisterClassExW(&wc);
-        parent = CreateWindowExW(0, kParentClass, L"parent", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 400, 600,
-                                 nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+        parent = CreateTestParent(kParentClass, L"parent", 400, 600);
         ASSERT_NE(parent, nullptr);
         ASSERT_TRUE(list.Create(parent, 0, 0, kListWidth, kListHeight));
         list.FontSize = 12;

@@ -60,14 +60,7 @@ protected:
     TPath longWav, shortWav, midi, avi;
 
     void SetUp() override {
-        WNDCLASSEXW wc = {};
-        wc.cbSize = sizeof(wc);
-        wc.lpfnWndProc = DefWindowProcW;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = kParentClass;
-        RegisterClassExW(&wc);
-        parent = CreateWindowExW(0, kParentClass, L"media", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 800, 600,
-                                 nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+        parent = CreateTestParent(kParentClass, L"media", 800, 600);
         ASSERT_NE(parent, nullptr);
         int y = 0;
         for (TButtons* pair : {&first, &second}) {

@@ -11,6 +11,19 @@
 #include "model/FileUtils.h"
 #include "platform/Win32Util.h"
 
+// A plain shown top-level window of the class `className` (registered on first use), for the
+// controls under test to live in.
+inline HWND CreateTestParent(const wchar_t* className, const wchar_t* title, int width, int height) {
+    WNDCLASSEXW wc = {};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = className;
+    RegisterClassExW(&wc);
+    return CreateWindowExW(0, className, title, WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, width, height, nullptr,
+                           nullptr, GetModuleHandleW(nullptr), nullptr);
+}
+
 // Polls `done` (letting this thread's messages run) until it holds or `ms` pass.
 inline bool WaitUntil(const std::function<bool()>& done, DWORD ms = 10000) {
     DWORD start = GetTickCount();
