@@ -115,8 +115,8 @@ bool TfRightAnswer::Create(HWND owner) {
         return false;
     tmrBackCounter.SetOwner(Handle());
 
-    font_ = CreateMessageFont();
-    boldFont_ = CreateMessageFont(FW_BOLD);
+    font_ = CreateMessageFont(Dpi());
+    boldFont_ = CreateMessageFont(Dpi(), FW_BOLD);
 
     HINSTANCE instance = GetModuleHandleW(nullptr);
     auto make = [&](HWND parent, const wchar_t* cls, DWORD style, int x, int y, int w, int h, int id, HFONT font) {

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "model/Codepage.h"
+#include "platform/Dpi.h"
 
 namespace {
 
@@ -134,11 +135,8 @@ RECT RectInParent(HWND window) {
 
 void SetVisible(HWND control, bool visible) { ShowWindow(control, visible ? SW_SHOWNA : SW_HIDE); }
 
-HFONT CreateMessageFont(LONG weight, bool underline) {
-    NONCLIENTMETRICSW metrics = {};
-    metrics.cbSize = sizeof(metrics);
-    SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
-    LOGFONTW font = metrics.lfMessageFont;
+HFONT CreateMessageFont(int dpi, LONG weight, bool underline) {
+    LOGFONTW font = NonClientMetricsForDpi(dpi).lfMessageFont;
     if (weight != 0) font.lfWeight = weight;
     font.lfUnderline = underline ? TRUE : FALSE;
     return CreateFontIndirectW(&font);

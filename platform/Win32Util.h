@@ -45,9 +45,9 @@ RECT RectInParent(HWND window);
 // Shows or hides a control without activating it.
 void SetVisible(HWND control, bool visible);
 
-// The system's message font (that of dialogs and message boxes), new for the caller to delete;
-// `weight` 0 keeps the system's weight.
-HFONT CreateMessageFont(LONG weight = 0, bool underline = false);
+// The system's message font (that of dialogs and message boxes) at `dpi`, new for the caller
+// to delete; `weight` 0 keeps the system's weight.
+HFONT CreateMessageFont(int dpi, LONG weight = 0, bool underline = false);
 
 // Modal message box owned by `owner`; returns the button pressed.
 int ShowMessage(HWND owner, const std::wstring& text, const std::wstring& caption, UINT flags);

@@ -1,6 +1,14 @@
 #include "platform/Window.h"
 
+#include "platform/Dpi.h"
 #include "platform/Win32Util.h"
+
+namespace {
+// Sent by Windows 8.1 to a top-level window moved to a monitor of another DPI, and by Windows 10
+// to the children of a window whose DPI changes.
+constexpr UINT kDpiChanged = 0x02E0;
+constexpr UINT kDpiChangedAfterParent = 0x02E3;
+}  // namespace
 
 TWindow::~TWindow() {
     // Only TOwned ends a window object, and it has destroyed the window by now. Should one still
@@ -42,12 +50,35 @@ bool TWindow::CreateHandle(DWORD exStyle, const wchar_t* className, const wchar_
                            int width, int height, HWND parent) {
     // A second window would leave the first one's messages to an object that no longer knows it.
     if (hwnd_ != nullptr) return false;
+    if (dpi_ == 0) PrepareDpi(parent);
     CreateWindowExW(exStyle, className, title, style, x, y, width, height, parent, nullptr,
                     GetModuleHandleW(nullptr), this);
     return hwnd_ != nullptr;
 }
 
+void TWindow::PrepareDpi(HWND ownerOrParent) { dpi_ = DpiForNewWindow(ownerOrParent); }
+
+void TWindow::DpiChanged(int /*oldDpi*/, const RECT* suggested) {
+    if (suggested == nullptr) return;
+    SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                 suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 LRESULT TWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case kDpiChanged: {
+        const int old = dpi_;
+        dpi_ = LOWORD(wParam);
+        DpiChanged(old, reinterpret_cast<const RECT*>(lParam));
+        return 0;
+    }
+    case kDpiChangedAfterParent: {
+        const int old = dpi_;
+        dpi_ = DpiForWindow(hwnd_);
+        if (dpi_ != old) DpiChanged(old, nullptr);
+        return 0;
+    }
+    }
     return DefWindowProcW(hwnd_, message, wParam, lParam);
 }
 

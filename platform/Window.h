@@ -9,6 +9,8 @@
 
 #include <windows.h>
 
+#include "platform/DpiScale.h"
+
 class TWindow {
 public:
     TWindow() = default;
@@ -19,9 +21,20 @@ public:
     void Show();
     void Hide();
     void Destroy();
+    // The DPI the window is laid out for (that of its monitor).
+    int Dpi() const { return dpi_; }
 
 protected:
     virtual ~TWindow();
+    // Design pixels (those of a 96-DPI screen) at the window's DPI.
+    int Scale(int designPixels) const { return ScaleForDpi(designPixels, dpi_); }
+    // Takes the DPI the window will have, before its sizes are worked out: that of the owner
+    // or parent, or of the primary monitor. CreateHandle does it when it has not been done.
+    void PrepareDpi(HWND ownerOrParent);
+    // The window has moved to a monitor of another DPI (WM_DPICHANGED, or a parent that did):
+    // Dpi() is the new one by now. A top-level window takes `suggested` (screen coordinates,
+    // null for a child); windows with their own layout lay themselves out again.
+    virtual void DpiChanged(int oldDpi, const RECT* suggested);
     // Registers the class on first use; every class of ours uses the same procedure.
     static void RegisterWindowClass(const wchar_t* className, UINT style, HBRUSH background);
     // False, creating nothing, when the object has a window already.
@@ -32,6 +45,7 @@ protected:
 private:
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     HWND hwnd_ = nullptr;
+    int dpi_ = 0;
 };
 
 // A window that paints its whole client area itself: no background is erased first, so nothing

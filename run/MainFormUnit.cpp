@@ -13,6 +13,7 @@
 #include "model/Codepage.h"
 #include "model/FileUtils.h"
 #include "model/TextUtils.h"
+#include "platform/Dpi.h"
 #include "platform/Win32Util.h"
 #include "windows/AttachLayout.h"
 #include "windows/LoginFormUnit.h"
@@ -42,13 +43,6 @@ std::string LocalTimeText() {
     // No flags and no format: the user's long time format, as the clock shows it.
     int n = GetTimeFormatW(LOCALE_USER_DEFAULT, 0, nullptr, nullptr, buffer, 80);
     return n > 1 ? WideToCp1251(std::wstring(buffer, static_cast<size_t>(n - 1))) : std::string();
-}
-
-int PointsToHeight(int points) {
-    HDC dc = GetDC(nullptr);
-    int height = -MulDiv(points, GetDeviceCaps(dc, LOGPIXELSY), 72);
-    ReleaseDC(nullptr, dc);
-    return height;
 }
 
 void MoveWindowTo(HWND window, int left, int top) {
@@ -124,13 +118,13 @@ bool TfMain::Create() {
         return false;
     }
     Media.SetOwner(Handle());
-    font_ = CreateMessageFont();
+    font_ = CreateMessageFont(Dpi());
     faceBrush_ = CreateSolidBrush(GetSysColor(COLOR_BTNFACE));
     const int width = ClientWidth(), height = ClientHeight();
     HINSTANCE instance = GetModuleHandleW(nullptr);
 
     LOGFONTW wait = {};
-    wait.lfHeight = PointsToHeight(14);
+    wait.lfHeight = PointsToHeight(14, Dpi());
     wait.lfWeight = FW_BOLD;
     wait.lfCharSet = RUSSIAN_CHARSET;
     wcscpy(wait.lfFaceName, L"Arial");
@@ -175,7 +169,7 @@ bool TfMain::Create() {
 
     // Step 5.
     LOGFONTW question = {};
-    question.lfHeight = PointsToHeight(settings_.QuestionFontSize);
+    question.lfHeight = PointsToHeight(settings_.QuestionFontSize, Dpi());
     question.lfCharSet = RUSSIAN_CHARSET;
     wcscpy(question.lfFaceName, L"Times New Roman");
     questionFont_ = CreateFontIndirectW(&question);

@@ -43,7 +43,7 @@ bool TfLog::Create(HWND owner) {
     const int y = (GetSystemMetrics(SM_CYSCREEN) - kHeight) / 2;
     if (!CreateHandle(exStyle, kLogClass, kLogCaption, style, x, y, kWidth, kHeight, owner)) return false;
 
-    font_ = CreateMessageFont();
+    font_ = CreateMessageFont(Dpi());
 
     HINSTANCE instance = GetModuleHandleW(nullptr);
     mmMain = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"",

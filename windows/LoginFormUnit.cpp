@@ -46,7 +46,7 @@ bool TfLogin::Create(HWND owner) {
     const int y = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
     if (!CreateHandle(exStyle, kLoginClass, kLoginCaption, style, x, y, width, height, owner)) return false;
 
-    font_ = CreateMessageFont();
+    font_ = CreateMessageFont(Dpi());
 
     HINSTANCE instance = GetModuleHandleW(nullptr);
     auto make = [&](const wchar_t* cls, const wchar_t* text, DWORD style, DWORD ex, int x, int y, int w, int h,

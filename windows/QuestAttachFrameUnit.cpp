@@ -88,7 +88,7 @@ bool TfrQuestAttach::Create(HWND owner, TAttachKind kind, const TPath& fileName,
     FileName = fileName;
     Kind = kind;
     Options = options;
-    font_ = CreateMessageFont();
+    font_ = CreateMessageFont(Dpi());
 
     PreferredWidth = Options.Width;
     PreferredHeight = Options.Height;

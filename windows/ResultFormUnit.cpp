@@ -70,9 +70,9 @@ bool TfResult::Create(HWND owner) {
     const int y = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
     if (!CreateHandle(exStyle, kResultClass, kResultCaption, style, x, y, width, height, owner)) return false;
 
-    font_ = CreateMessageFont();
-    boldFont_ = CreateMessageFont(FW_BOLD);
-    linkFont_ = CreateMessageFont(0, true);
+    font_ = CreateMessageFont(Dpi());
+    boldFont_ = CreateMessageFont(Dpi(), FW_BOLD);
+    linkFont_ = CreateMessageFont(Dpi(), 0, true);
 
     HINSTANCE instance = GetModuleHandleW(nullptr);
     auto make = [&](const wchar_t* cls, DWORD style, int x, int y, int w, int h, int id, HFONT font) {

@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "platform/ModalWindow.h"
+#include "platform/Dpi.h"
+#include "platform/Win32Util.h"
 #include "platform/Window.h"
 
 namespace {
@@ -89,3 +91,57 @@ TEST(ModalWindow, AFailingKeyHandlerLeavesTheOwnerEnabled) {
 }
 
 }  // namespace
+
+namespace {
+
+// Lays out one child by the design's pixels at its DPI, again whenever the DPI changes.
+class TScaledWindow : public TWindow {
+protected:
+    ~TScaledWindow() override = default;
+
+public:
+    bool Create() {
+        RegisterWindowClass(L"TScaledWindow", 0, nullptr);
+        if (!CreateHandle(0, L"TScaledWindow", L"", WS_POPUP, 0, 0, Scale(200), Scale(100), nullptr)) return false;
+        child = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, Handle(), nullptr,
+                                GetModuleHandleW(nullptr), nullptr);
+        Layout();
+        return true;
+    }
+    void Layout() { MoveWindow(child, Scale(10), Scale(10), Scale(100), Scale(20), FALSE); }
+    HWND child = nullptr;
+    int oldDpi = 0;
+    int changes = 0;
+
+protected:
+    void DpiChanged(int old, const RECT* suggested) override {
+        TWindow::DpiChanged(old, suggested);
+        oldDpi = old;
+        ++changes;
+        Layout();
+    }
+};
+
+}  // namespace
+
+TEST(Window, AWindowMovedToAScreenOfAnotherDpiTakesTheSuggestedPlaceAndLaysItselfOutAgain) {
+    TOwned<TScaledWindow> window;
+    ASSERT_TRUE(window.Create());
+    const int first = window.Dpi();
+    EXPECT_EQ(first, DpiForWindow(window.Handle()));
+    RECT suggested = {30, 40, 30 + 400, 40 + 200};
+    SendMessageW(window.Handle(), 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(192, 192), reinterpret_cast<LPARAM>(&suggested));
+    EXPECT_EQ(window.Dpi(), 192);
+    EXPECT_EQ(window.oldDpi, first);
+    EXPECT_EQ(window.changes, 1);
+    RECT rc;
+    GetWindowRect(window.Handle(), &rc);
+    EXPECT_EQ(rc.left, 30);
+    EXPECT_EQ(rc.top, 40);
+    EXPECT_EQ(rc.right - rc.left, 400);
+    EXPECT_EQ(rc.bottom - rc.top, 200);
+    const RECT child = RectInParent(window.child);
+    EXPECT_EQ(child.left, 20);
+    EXPECT_EQ(child.right - child.left, 200);
+    EXPECT_EQ(child.bottom - child.top, 40);
+}
