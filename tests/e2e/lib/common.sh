@@ -6,7 +6,9 @@ E2E_ROOT=${E2E_ROOT:-$(cd "$(dirname "$0")/../.." && pwd)}
 WINE=/usr/lib/wine/wine64
 export WINEPREFIX="${TP_E2E_WINEPREFIX:-$E2E_ROOT/build/wine-x11}"
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-"$E2E_ROOT/scripts/wine-prefix" "$WINEPREFIX" x11
+# TP_E2E_DPI: the screen scaling of a prefix made now (a check at another DPI names a prefix of
+# its own in TP_E2E_WINEPREFIX).
+"$E2E_ROOT/scripts/wine-prefix" "$WINEPREFIX" x11 ${TP_E2E_DPI:-}
 # Sounds play into ALSA's null device (there is no sound card): the player gets a home of
 # its own holding that setting; the prefix was made with the real one.
 E2E_AUDIO_HOME="$WINEPREFIX-home"

@@ -2,10 +2,17 @@
 // UTF-8: what a person reads in a message box, for the end-to-end checks (Wine cannot copy a
 // box's text to the clipboard).
 //   windowtext TITLE
+// With --fit, prints the window's DPI and client size ("dpi 144 client 646x334") and then
+// every control text that its control cannot show whole; exits with 3 when there is one.
+// From outside the program the controls' own fonts cannot be read, so the texts are measured
+// with the system's message font at the window's DPI, the font the windows are made with.
+//   windowtext --fit TITLE
 #include <windows.h>
 
 #include <cstdio>
 #include <string>
+
+#include "tests/win/TextFit.h"
 
 namespace {
 
@@ -25,18 +32,46 @@ void Print(const std::wstring& text) {
     std::fputc('\n', stdout);
 }
 
+void MakeDpiAware() {
+    // Without it the system would give the other program's sizes as if at 96 DPI.
+    using SetContextFn = BOOL(WINAPI*)(HANDLE);
+    auto set = reinterpret_cast<SetContextFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetProcessDpiAwarenessContext")));
+    if (set == nullptr || !set(reinterpret_cast<HANDLE>(-4))) SetProcessDPIAware();
+}
+
+int PrintClipped(HWND window) {
+    const int dpi = DpiForWindow(window);
+    RECT client;
+    GetClientRect(window, &client);
+    std::printf("dpi %d client %ldx%ld\n", dpi, client.right, client.bottom);
+    LOGFONTW logFont = NonClientMetricsForDpi(dpi).lfMessageFont;
+    HFONT font = CreateFontIndirectW(&logFont);
+    const std::vector<TClippedText> clipped = ClippedTexts(window, font);
+    DeleteObject(font);
+    for (const TClippedText& c : clipped) {
+        Print(L"clipped " + c.ClassName + L" \"" + c.Text + L"\" needs " + std::to_wstring(c.Need.cx) + L"x" +
+              std::to_wstring(c.Need.cy) + L", has " + std::to_wstring(c.Have.cx) + L"x" + std::to_wstring(c.Have.cy));
+    }
+    return clipped.empty() ? 0 : 3;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: windowtext TITLE\n");
+    const bool fit = argc == 3 && std::wstring(argv[1]) == L"--fit";
+    if (argc != 2 && !fit) {
+        std::fprintf(stderr, "usage: windowtext [--fit] TITLE\n");
         return 2;
     }
+    MakeDpiAware();
+    const wchar_t* title = argv[argc - 1];
     HWND window = nullptr;
-    while ((window = FindWindowExW(nullptr, window, nullptr, argv[1])) != nullptr) {
+    while ((window = FindWindowExW(nullptr, window, nullptr, title)) != nullptr) {
         if (IsWindowVisible(window)) break;
     }
     if (window == nullptr) return 1;
+    if (fit) return PrintClipped(window);
     Print(TextOf(window));
     for (HWND child = GetWindow(window, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
         Print(TextOf(child));
