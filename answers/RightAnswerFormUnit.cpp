@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "model/Codepage.h"
+#include "platform/Dpi.h"
 #include "platform/Panel.h"
 #include "platform/Win32Util.h"
 
@@ -19,22 +20,11 @@ constexpr int kIdScroll = 104;
 constexpr int kIdClose = 105;
 constexpr UINT_PTR kBackCounterTimer = 1;
 
-constexpr int kBandHeight = 41;
-constexpr int kIconSize = 32;
-constexpr int kIconLeft = 8;
-constexpr int kTextLeft = 48;
-constexpr int kTextHeight = 16;
-constexpr int kBevel = 1;
-constexpr int kScrollWidth = 16;
+// Steps of the scroll bar, which has 100 of them whatever the content's height.
 constexpr int kScrollMax = 100;
+constexpr int kScrollWidth = 16;
 constexpr int kLineStep = 2;
 constexpr int kWheelStep = 10;
-constexpr int kMaxViewport = 300;
-constexpr int kInternalMargin = 8;
-constexpr int kInputLabelLeft = 1;
-constexpr int kButtonWidth = 89;
-constexpr int kButtonHeight = 25;
-constexpr int kBottomMargin = 8;
 
 const COLORREF kWhite = RGB(255, 255, 255);
 const COLORREF kGreyText = RGB(128, 128, 128);
@@ -63,6 +53,29 @@ int WidthOf(HWND hwnd) {
 
 void Place(HWND hwnd, int x, int y, int w, int h) {
     SetWindowPos(hwnd, nullptr, x, y, std::max(0, w), std::max(0, h), SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// The room `text` needs on one line in `font`, measured as a label draws it.
+SIZE LineExtent(HWND control, HFONT font, const std::wstring& text) {
+    if (text.empty()) return SIZE{0, 0};
+    RECT rc = {0, 0, 0, 0};
+    HDC dc = GetDC(control);
+    HGDIOBJ old = SelectObject(dc, font);
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &rc,
+              DT_CALCRECT | DT_SINGLELINE | DT_EXPANDTABS | DT_NOPREFIX);
+    SelectObject(dc, old);
+    ReleaseDC(control, dc);
+    return SIZE{rc.right - rc.left, rc.bottom - rc.top};
+}
+
+int LineHeight(HWND control, HFONT font) {
+    HDC dc = GetDC(control);
+    HGDIOBJ old = SelectObject(dc, font);
+    TEXTMETRICW tm = {};
+    GetTextMetricsW(dc, &tm);
+    SelectObject(dc, old);
+    ReleaseDC(control, dc);
+    return tm.tmHeight;
 }
 
 void DrawTick(HDC dc, int left, int top, int size, int thickness) {
@@ -105,18 +118,19 @@ TfRightAnswer::~TfRightAnswer() {
 
 bool TfRightAnswer::Create(HWND owner) {
     owner_ = owner;
+    PrepareDpi(owner);
+    frame_ = LayoutRightAnswerFrame({}, Dpi());
+    const TRightAnswerFrame& f = frame_;
     RegisterWindowClass(kRightAnswerClass, 0, GetSysColorBrush(COLOR_BTNFACE));
     const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
     const DWORD exStyle = WS_EX_CONTROLPARENT;
-    RECT rc = {0, 0, kClientWidth, kBandHeight + kButtonHeight + 2 * kBottomMargin};
-    AdjustWindowRectEx(&rc, style, FALSE, exStyle);
+    const RECT rc = WindowRectForClient(RECT{0, 0, f.ClientWidth, f.ClientHeight(0)}, style, exStyle, Dpi());
     if (!CreateHandle(exStyle, kRightAnswerClass, kRightAnswerCaption, style, 0, 0, rc.right - rc.left,
                       rc.bottom - rc.top, owner))
         return false;
     tmrBackCounter.SetOwner(Handle());
 
-    font_ = CreateMessageFont(Dpi());
-    boldFont_ = CreateMessageFont(Dpi(), FW_BOLD);
+    CreateFonts();
 
     HINSTANCE instance = GetModuleHandleW(nullptr);
     auto make = [&](HWND parent, const wchar_t* cls, DWORD style, int x, int y, int w, int h, int id, HFONT font) {
@@ -134,22 +148,20 @@ bool TfRightAnswer::Create(HWND owner) {
         return hwnd;
     };
 
-    const int iconTop = (kBandHeight - kIconSize) / 2;
-    imgOk = make(Handle(), L"STATIC", SS_OWNERDRAW, kIconLeft, iconTop, kIconSize, kIconSize, kIdOk, font_);
-    imgWarning = make(Handle(), L"STATIC", SS_OWNERDRAW, kIconLeft, iconTop, kIconSize, kIconSize, kIdWarning, font_);
-    imgError = make(Handle(), L"STATIC", SS_OWNERDRAW, kIconLeft, iconTop, kIconSize, kIconSize, kIdError, font_);
-    const int textWidth = kClientWidth - kTextLeft - kBottomMargin;
-    lbAnswersStatus = make(Handle(), L"STATIC", SS_LEFT | SS_NOPREFIX | SS_ENDELLIPSIS, kTextLeft, 5, textWidth,
-                           kTextHeight, 0, boldFont_);
-    lbAnswerDescription = make(Handle(), L"STATIC", SS_LEFT | SS_NOPREFIX | SS_ENDELLIPSIS, kTextLeft, 21, textWidth,
-                               kTextHeight, 0, font_);
+    // Placed by PlaceFrame below, once the texts can be measured.
+    imgOk = make(Handle(), L"STATIC", SS_OWNERDRAW, 0, 0, 0, 0, kIdOk, font_);
+    imgWarning = make(Handle(), L"STATIC", SS_OWNERDRAW, 0, 0, 0, 0, kIdWarning, font_);
+    imgError = make(Handle(), L"STATIC", SS_OWNERDRAW, 0, 0, 0, 0, kIdError, font_);
+    lbAnswersStatus = make(Handle(), L"STATIC", SS_LEFT | SS_NOPREFIX | SS_ENDELLIPSIS, 0, 0, 0, 0, 0, boldFont_);
+    lbAnswerDescription = make(Handle(), L"STATIC", SS_LEFT | SS_NOPREFIX | SS_ENDELLIPSIS, 0, 0, 0, 0, 0, font_);
     // Created last of the band and put under it: the icons and labels sit on the band.
-    shpInfo = make(Handle(), L"STATIC", SS_OWNERDRAW, 0, 0, kClientWidth, kBandHeight, kIdInfo, font_);
+    shpInfo = make(Handle(), L"STATIC", SS_OWNERDRAW, 0, 0, 0, 0, kIdInfo, font_);
     SetWindowPos(shpInfo, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 
-    pnlMain = panel(mainPanel_, Handle(), 0, kBandHeight, kClientWidth, 0);
+    const int bevel = f.Bevel, scrollWidth = ScrollWidth();
+    pnlMain = panel(mainPanel_, Handle(), 0, f.BandHeight, f.ClientWidth, 0);
     if (pnlMain == nullptr) return false;
-    scbVert = make(pnlMain, L"SCROLLBAR", SBS_VERT, kBevel, kBevel, kScrollWidth, 0, kIdScroll, font_);
+    scbVert = make(pnlMain, L"SCROLLBAR", SBS_VERT, bevel, bevel, scrollWidth, 0, kIdScroll, font_);
     SCROLLINFO si = {};
     si.cbSize = sizeof(si);
     si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
@@ -159,23 +171,23 @@ bool TfRightAnswer::Create(HWND owner) {
     SetScrollInfo(scbVert, SB_CTL, &si, FALSE);
     EnableWindow(scbVert, FALSE);
 
-    const int areaLeft = kBevel + kScrollWidth, areaWidth = kClientWidth - areaLeft - kBevel;
-    if (!frAnswersList.Create(pnlMain, areaLeft, kBevel, areaWidth, 0)) return false;
-    pnlInputAnswers = panel(inputPanel_, pnlMain, areaLeft, kBevel, areaWidth, 0);
+    const int areaLeft = bevel + scrollWidth, areaWidth = f.ClientWidth - areaLeft - bevel;
+    if (!frAnswersList.Create(pnlMain, areaLeft, bevel, areaWidth, 0)) return false;
+    pnlInputAnswers = panel(inputPanel_, pnlMain, areaLeft, bevel, areaWidth, 0);
     if (pnlInputAnswers == nullptr) return false;
     inputPanel_->SetBevel(TPanel::TBevel::None);
     SetWindowPos(pnlInputAnswers, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    pnlInternal = panel(internalPanel_, pnlInputAnswers, kInternalMargin, kInternalMargin,
-                        areaWidth - 2 * kInternalMargin, 0);
+    pnlInternal = panel(internalPanel_, pnlInputAnswers, f.InternalMargin, f.InternalMargin,
+                        areaWidth - 2 * f.InternalMargin, 0);
     if (pnlInternal == nullptr) return false;
-    lbInputAnswers = make(pnlInternal, L"STATIC", SS_CENTER | SS_NOPREFIX, kInputLabelLeft, 0,
-                          areaWidth - 2 * kInternalMargin - 2 * kInputLabelLeft, 0, 0, font_);
+    lbInputAnswers = make(pnlInternal, L"STATIC", SS_CENTER | SS_NOPREFIX, f.InputLabelLeft, 0,
+                          areaWidth - 2 * f.InternalMargin - 2 * f.InputLabelLeft, 0, 0, font_);
     SetVisible(pnlInputAnswers, false);
 
-    lbAutoClose = make(Handle(), L"STATIC", SS_LEFT | SS_NOPREFIX, kBottomMargin, 0,
-                       kClientWidth - kButtonWidth - 3 * kBottomMargin, kTextHeight, 0, font_);
-    btnClose = make(Handle(), L"BUTTON", WS_TABSTOP | BS_OWNERDRAW, kClientWidth - kBottomMargin - kButtonWidth, 0,
-                    kButtonWidth, kButtonHeight, kIdClose, font_);
+    lbAutoClose = make(Handle(), L"STATIC", SS_LEFT | SS_NOPREFIX, f.Margin, 0, f.AutoCloseWidth, f.TextHeight, 0,
+                       font_);
+    btnClose = make(Handle(), L"BUTTON", WS_TABSTOP | BS_OWNERDRAW, f.ClientWidth - f.Margin - f.ButtonWidth, 0,
+                    f.ButtonWidth, f.ButtonHeight, kIdClose, font_);
     SetWindowTextW(btnClose, L"Закрыть");
     FitToContent();
     return true;
@@ -247,12 +259,49 @@ int TfRightAnswer::ContentHeight() const {
     return TypedView() ? labelHeight_ : frAnswersList.ContentHeight();
 }
 
+void TfRightAnswer::CreateFonts() {
+    for (HFONT font : {font_, boldFont_}) {
+        if (font != nullptr) DeleteObject(font);
+    }
+    font_ = CreateMessageFont(Dpi());
+    boldFont_ = CreateMessageFont(Dpi(), FW_BOLD);
+}
+
+// The bar is designed 16 wide, a pixel narrower than the system's at 96 DPI; it grows with the
+// scaling as the system's does.
+int TfRightAnswer::ScrollWidth() const { return Scale(kScrollWidth); }
+
+void TfRightAnswer::PlaceFrame() {
+    // The widest countdown text of this showing is its first; the hint when there is none.
+    std::wstring autoClose = WindowTextW(lbAutoClose);
+    if (tmrBackCounter.Enabled() && tmrBackCounter.Tag > 1) {
+        const std::wstring first = Wide(AutoCloseText(tmrBackCounter.Tag - 1));
+        if (first.size() > autoClose.size()) autoClose = first;
+    }
+    TRightAnswerTextRoom texts;
+    texts.Status = LineExtent(lbAnswersStatus, boldFont_, WindowTextW(lbAnswersStatus)).cx;
+    texts.Description = LineExtent(lbAnswerDescription, font_, WindowTextW(lbAnswerDescription)).cx;
+    texts.AutoClose = LineExtent(lbAutoClose, font_, autoClose).cx;
+    texts.Close = LineExtent(btnClose, font_, WindowTextW(btnClose)).cx;
+    texts.LineHeight = std::max(LineHeight(lbAnswersStatus, boldFont_), LineHeight(lbAnswerDescription, font_));
+    frame_ = LayoutRightAnswerFrame(texts, Dpi());
+    const TRightAnswerFrame& f = frame_;
+    for (HWND icon : {imgOk, imgWarning, imgError}) Place(icon, f.IconLeft, f.IconTop, f.IconSize, f.IconSize);
+    Place(lbAnswersStatus, f.TextLeft, f.StatusTop, f.TextWidth, f.TextHeight);
+    Place(lbAnswerDescription, f.TextLeft, f.DescriptionTop, f.TextWidth, f.TextHeight);
+    Place(shpInfo, 0, 0, f.ClientWidth, f.BandHeight);
+}
+
 void TfRightAnswer::FitToContent() {
-    int clientHeight = kBandHeight + kButtonHeight + 2 * kBottomMargin;
+    PlaceFrame();
+    const TRightAnswerFrame& f = frame_;
+    int clientHeight = f.ClientHeight(0);
     if (IsShown(pnlMain)) {
+        // The viewport takes the window's width first: the content's height depends on it.
+        LayoutViewport(HeightOf(pnlMain));
         int content = 0;
         if (TypedView()) {
-            const int labelWidth = WidthOf(pnlInternal) - 2 * kInputLabelLeft;
+            const int labelWidth = WidthOf(pnlInternal) - 2 * f.InputLabelLeft;
             const std::wstring text = WindowTextW(lbInputAnswers);
             RECT need = {0, 0, std::max(0, labelWidth), 0};
             HDC dc = GetDC(lbInputAnswers);
@@ -263,39 +312,59 @@ void TfRightAnswer::FitToContent() {
             ReleaseDC(lbInputAnswers, dc);
             labelHeight_ = text.empty() ? 0 : static_cast<int>(need.bottom - need.top);
             const RECT label = ChildRect(lbInputAnswers);
-            Place(lbInputAnswers, kInputLabelLeft, label.top, labelWidth, labelHeight_);
-            content = labelHeight_ + 2 * kInternalMargin + 8;
+            Place(lbInputAnswers, f.InputLabelLeft, label.top, labelWidth, labelHeight_);
+            content = labelHeight_ + 2 * f.InternalMargin + Scale(8);
         } else {
             frAnswersList.Relayout();
             content = frAnswersList.ContentHeight();
         }
-        const int viewport = std::min(content, kMaxViewport);
+        const int viewport = std::min(content, f.MaxViewport);
         LayoutViewport(viewport);
-        clientHeight = ChildRect(pnlMain).top + viewport + kButtonHeight + 2 * kBottomMargin;
+        clientHeight = f.ClientHeight(viewport);
     }
 
-    RECT rc = {0, 0, kClientWidth, clientHeight};
-    AdjustWindowRectEx(&rc, static_cast<DWORD>(GetWindowLongW(Handle(), GWL_STYLE)), FALSE,
-                       static_cast<DWORD>(GetWindowLongW(Handle(), GWL_EXSTYLE)));
+    const RECT rc = WindowRectForClient(RECT{0, 0, f.ClientWidth, clientHeight},
+                                        static_cast<DWORD>(GetWindowLongW(Handle(), GWL_STYLE)),
+                                        static_cast<DWORD>(GetWindowLongW(Handle(), GWL_EXSTYLE)), Dpi());
     SetWindowPos(Handle(), nullptr, 0, 0, rc.right - rc.left, rc.bottom - rc.top,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    const int buttonTop = clientHeight - kBottomMargin - kButtonHeight;
-    const RECT button = ChildRect(btnClose), label = ChildRect(lbAutoClose);
-    Place(btnClose, button.left, buttonTop, button.right - button.left, kButtonHeight);
-    Place(lbAutoClose, label.left, buttonTop + (kButtonHeight - kTextHeight) / 2, label.right - label.left,
-          kTextHeight);
+    // A frame drawn at another DPI than the one asked for (a window between two screens) would
+    // leave the client area off: it is made up for.
+    RECT client;
+    GetClientRect(Handle(), &client);
+    if (client.right != f.ClientWidth || client.bottom != clientHeight) {
+        SetWindowPos(Handle(), nullptr, 0, 0, rc.right - rc.left + f.ClientWidth - client.right,
+                     rc.bottom - rc.top + clientHeight - client.bottom, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    const int buttonTop = clientHeight - f.Margin - f.ButtonHeight;
+    Place(btnClose, f.ClientWidth - f.Margin - f.ButtonWidth, buttonTop, f.ButtonWidth, f.ButtonHeight);
+    Place(lbAutoClose, f.Margin, buttonTop + (f.ButtonHeight - f.TextHeight) / 2, f.AutoCloseWidth, f.TextHeight);
     pnlMainResize();
 }
 
 void TfRightAnswer::LayoutViewport(int height) {
-    Place(pnlMain, 0, kBandHeight, kClientWidth, height);
-    const int inner = std::max(0, height - 2 * kBevel);
-    const int areaLeft = kBevel + kScrollWidth, areaWidth = kClientWidth - areaLeft - kBevel;
-    Place(scbVert, kBevel, kBevel, kScrollWidth, inner);
-    Place(frAnswersList.Handle(), areaLeft, kBevel, areaWidth, inner);
-    Place(pnlInputAnswers, areaLeft, kBevel, areaWidth, inner);
-    Place(pnlInternal, kInternalMargin, kInternalMargin, areaWidth - 2 * kInternalMargin,
-          inner - 2 * kInternalMargin);
+    const TRightAnswerFrame& f = frame_;
+    Place(pnlMain, 0, f.BandHeight, f.ClientWidth, height);
+    const int bevel = f.Bevel, scrollWidth = ScrollWidth();
+    const int inner = std::max(0, height - 2 * bevel);
+    const int areaLeft = bevel + scrollWidth, areaWidth = f.ClientWidth - areaLeft - bevel;
+    Place(scbVert, bevel, bevel, scrollWidth, inner);
+    Place(frAnswersList.Handle(), areaLeft, bevel, areaWidth, inner);
+    Place(pnlInputAnswers, areaLeft, bevel, areaWidth, inner);
+    Place(pnlInternal, f.InternalMargin, f.InternalMargin, areaWidth - 2 * f.InternalMargin,
+          inner - 2 * f.InternalMargin);
+}
+
+void TfRightAnswer::DpiChanged(int oldDpi, const RECT* suggested) {
+    TModalWindow::DpiChanged(oldDpi, suggested);
+    CreateFonts();
+    for (HWND control : {imgOk, imgWarning, imgError, shpInfo, lbAnswerDescription, scbVert, lbInputAnswers,
+                         lbAutoClose, btnClose}) {
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+    }
+    SendMessageW(lbAnswersStatus, WM_SETFONT, reinterpret_cast<WPARAM>(boldFont_), FALSE);
+    FitToContent();
+    InvalidateRect(Handle(), nullptr, TRUE);
 }
 
 void TfRightAnswer::CenterOnScreen() {
@@ -378,15 +447,18 @@ void TfRightAnswer::DrawIcon(const DRAWITEMSTRUCT& item) {
     HGDIOBJ oldPen = SelectObject(dc, GetStockObject(BLACK_PEN));
     HGDIOBJ oldBrush = GetCurrentObject(dc, OBJ_BRUSH);
     if (item.CtlID == kIdOk) {
-        DrawTick(dc, left, top, size, 5);
+        DrawTick(dc, left, top, size, Scale(5));
     } else if (item.CtlID == kIdWarning) {
         HBRUSH yellow = CreateSolidBrush(RGB(255, 210, 0));
         SelectObject(dc, yellow);
-        const POINT triangle[3] = {{left + size / 2, top + 1}, {left + size - 1, top + size - 2}, {left, top + size - 2}};
+        const int one = Scale(1), two = Scale(2);
+        const POINT triangle[3] = {
+            {left + size / 2, top + one}, {left + size - one, top + size - two}, {left, top + size - two}};
         Polygon(dc, triangle, 3);
         SelectObject(dc, GetStockObject(BLACK_BRUSH));
-        Rectangle(dc, left + size / 2 - 2, top + size * 3 / 8, left + size / 2 + 2, top + size * 11 / 16);
-        Rectangle(dc, left + size / 2 - 2, top + size * 12 / 16 + 1, left + size / 2 + 2, top + size * 12 / 16 + 5);
+        Rectangle(dc, left + size / 2 - two, top + size * 3 / 8, left + size / 2 + two, top + size * 11 / 16);
+        Rectangle(dc, left + size / 2 - two, top + size * 12 / 16 + one, left + size / 2 + two,
+                  top + size * 12 / 16 + Scale(5));
         SelectObject(dc, oldBrush);
         DeleteObject(yellow);
     } else if (item.CtlID == kIdError) {
@@ -394,7 +466,7 @@ void TfRightAnswer::DrawIcon(const DRAWITEMSTRUCT& item) {
         SelectObject(dc, red);
         SelectObject(dc, GetStockObject(NULL_PEN));
         Ellipse(dc, left, top, left + size, top + size);
-        HPEN white = CreatePen(PS_SOLID, 4, kWhite);
+        HPEN white = CreatePen(PS_SOLID, Scale(4), kWhite);
         SelectObject(dc, white);
         MoveToEx(dc, left + size * 5 / 16, top + size * 5 / 16, nullptr);
         LineTo(dc, left + size * 11 / 16, top + size * 11 / 16);
@@ -420,19 +492,19 @@ void TfRightAnswer::DrawCloseButton(const DRAWITEMSTRUCT& item) {
     HGDIOBJ old = SelectObject(dc, font_);
     SIZE extent = {0, 0};
     GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
-    constexpr int kGlyph = 16, kGap = 4;
-    const int total = kGlyph + kGap + extent.cx;
+    const int glyph = frame_.Glyph, gap = frame_.GlyphGap;
+    const int total = glyph + gap + extent.cx;
     const int left = rc.left + (rc.right - rc.left - total) / 2 + shift;
     const int middle = (rc.top + rc.bottom) / 2 + shift;
-    DrawTick(dc, left, middle - kGlyph / 2, kGlyph, 3);
+    DrawTick(dc, left, middle - glyph / 2, glyph, Scale(3));
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, GetSysColor(IsWindowEnabled(item.hwndItem) ? COLOR_BTNTEXT : COLOR_GRAYTEXT));
-    RECT textRect = {left + kGlyph + kGap, rc.top + shift, rc.right, rc.bottom + shift};
+    RECT textRect = {left + glyph + gap, rc.top + shift, rc.right, rc.bottom + shift};
     DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &textRect, DT_LEFT | DT_VCENTER | DT_SINGLELINE);
     SelectObject(dc, old);
     if ((item.itemState & ODS_FOCUS) != 0) {
         RECT focus = item.rcItem;
-        InflateRect(&focus, -3, -3);
+        InflateRect(&focus, -Scale(3), -Scale(3));
         DrawFocusRect(dc, &focus);
     }
 }

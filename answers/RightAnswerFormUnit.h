@@ -19,6 +19,7 @@ protected:
     ~TfRightAnswer() override;
 
 public:
+    // The client width as designed; the window is wider at a larger scaling or for longer texts.
     static constexpr int kClientWidth = 404;
 
     TfRightAnswer();
@@ -51,9 +52,16 @@ protected:
     void OnEscape() override;
     void OnShow() override;
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    // Moved to a screen of another scaling: new fonts, and the window laid out again.
+    void DpiChanged(int oldDpi, const RECT* suggested) override;
 
 private:
     class TRelayPanel;
+
+    void CreateFonts();
+    int ScrollWidth() const;
+    // Measures the band's and the bottom row's texts and puts the band's controls in place.
+    void PlaceFrame();
 
     void FitToContent();
     void CenterOnScreen();
@@ -78,4 +86,5 @@ private:
     int scrollPage_ = 100;
     int scrollPosition_ = 0;
     int labelHeight_ = 0;
+    TRightAnswerFrame frame_;
 };

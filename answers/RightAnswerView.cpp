@@ -1,8 +1,10 @@
 #include "answers/RightAnswerView.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "model/Codepage.h"
+#include "platform/DpiScale.h"
 #include "run/Scoring.h"
 
 TRightAnswerView BuildRightAnswerView(const std::vector<TTestAnswer>& answers, long double ratio,
@@ -87,3 +89,31 @@ std::string AutoCloseText(int32_t seconds) {
 }
 
 std::string CloseHintText() { return Utf8ToCp1251("Для продолжения нажмите \"Закрыть\""); }
+
+TRightAnswerFrame LayoutRightAnswerFrame(const TRightAnswerTextRoom& texts, int dpi) {
+    auto s = [dpi](int32_t design) { return ScaleForDpi(design, dpi); };
+    TRightAnswerFrame f;
+    f.Margin = s(8);
+    f.TextHeight = std::max(s(16), texts.LineHeight);
+    f.StatusTop = s(5);
+    f.DescriptionTop = f.StatusTop + f.TextHeight;
+    f.BandHeight = std::max(s(41), f.DescriptionTop + f.TextHeight + s(4));
+    f.IconSize = s(32);
+    f.IconLeft = s(8);
+    f.IconTop = (f.BandHeight - f.IconSize) / 2;
+    f.TextLeft = s(48);
+    f.ButtonHeight = std::max(s(25), texts.LineHeight + s(8));
+    f.Glyph = std::min(s(16), f.ButtonHeight - s(4));
+    f.GlyphGap = s(4);
+    // The glyph, the gap and the text, with room on either side.
+    f.ButtonWidth = std::max(s(89), f.Glyph + f.GlyphGap + texts.Close + s(16));
+    f.ClientWidth = std::max({s(404), f.TextLeft + std::max(texts.Status, texts.Description) + f.Margin,
+                              3 * f.Margin + f.ButtonWidth + texts.AutoClose});
+    f.TextWidth = f.ClientWidth - f.TextLeft - f.Margin;
+    f.AutoCloseWidth = f.ClientWidth - f.ButtonWidth - 3 * f.Margin;
+    f.MaxViewport = s(300);
+    f.InternalMargin = s(8);
+    f.InputLabelLeft = s(1);
+    f.Bevel = 1;
+    return f;
+}

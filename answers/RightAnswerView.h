@@ -31,3 +31,32 @@ TRightAnswerView BuildRightAnswerView(const std::vector<TTestAnswer>& answers, l
 std::string AutoCloseText(int32_t seconds);
 // "Для продолжения нажмите "Закрыть""
 std::string CloseHintText();
+
+// The room the window's fixed texts need, in pixels of their fonts at the window's DPI.
+struct TRightAnswerTextRoom {
+    int32_t Status = 0;       // the verdict, bold
+    int32_t Description = 0;  // what the viewport shows
+    int32_t AutoClose = 0;    // the widest countdown or hint of this showing
+    int32_t Close = 0;        // "Закрыть"
+    int32_t LineHeight = 0;   // one line of the taller of the two fonts
+};
+
+// The window's frame at a DPI: the verdict band at the top, the countdown and the close button at
+// the bottom, and the width: the design's scaled, grown where a text needs more.
+struct TRightAnswerFrame {
+    int32_t ClientWidth = 0;
+    int32_t BandHeight = 0;
+    int32_t IconLeft = 0, IconTop = 0, IconSize = 0;
+    int32_t TextLeft = 0, TextWidth = 0, TextHeight = 0, StatusTop = 0, DescriptionTop = 0;
+    int32_t Margin = 0;  // of the bottom row from the edges and between its two parts
+    int32_t ButtonWidth = 0, ButtonHeight = 0, Glyph = 0, GlyphGap = 0;
+    int32_t AutoCloseWidth = 0;
+    int32_t MaxViewport = 0;     // the viewport's greatest height
+    int32_t InternalMargin = 0;  // of the key words' frame inside the viewport
+    int32_t InputLabelLeft = 0;  // of the key words inside their frame
+    int32_t Bevel = 0;           // of the viewport's lowered edge
+    // The client height with a viewport of `viewport` pixels under the band (0: none shown).
+    int32_t ClientHeight(int32_t viewport) const { return BandHeight + viewport + ButtonHeight + 2 * Margin; }
+};
+
+TRightAnswerFrame LayoutRightAnswerFrame(const TRightAnswerTextRoom& texts, int dpi);

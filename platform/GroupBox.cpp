@@ -1,7 +1,28 @@
 #include "platform/GroupBox.h"
 
+#include "platform/Panel.h"
+
 namespace {
 constexpr wchar_t kGroupBoxClass[] = L"TGroupBox";
+// The caption's place on the frame, in design pixels.
+constexpr int kCaptionLeft = 10;
+constexpr int kCaptionGap = 2;  // the frame's gap on either side of the caption
+}
+
+TGroupBox::~TGroupBox() {
+    if (ownFont_ != nullptr) DeleteObject(ownFont_);
+}
+
+void TGroupBox::SetFont(HFONT font) {
+    font_ = font;
+    InvalidateRect(Handle(), nullptr, TRUE);
+}
+
+void TGroupBox::DpiChanged(int oldDpi, const RECT* suggested) {
+    TPaintedWindow::DpiChanged(oldDpi, suggested);
+    if (ownFont_ != nullptr) DeleteObject(ownFont_);
+    ownFont_ = nullptr;
+    InvalidateRect(Handle(), nullptr, TRUE);
 }
 
 bool TGroupBox::Create(HWND parent, int x, int y, int width, int height, const std::wstring& caption, HFONT font) {
@@ -15,7 +36,8 @@ void TGroupBox::Paint(HDC dc) {
     RECT rc;
     GetClientRect(Handle(), &rc);
     FillRect(dc, &rc, GetSysColorBrush(COLOR_BTNFACE));
-    HGDIOBJ old = SelectObject(dc, font_ != nullptr ? font_ : GetStockObject(DEFAULT_GUI_FONT));
+    if (font_ == nullptr && ownFont_ == nullptr) ownFont_ = CreateGuiFont(Dpi());
+    HGDIOBJ old = SelectObject(dc, font_ != nullptr ? font_ : ownFont_);
     TEXTMETRICW tm;
     GetTextMetricsW(dc, &tm);
     RECT frame = rc;
@@ -27,11 +49,12 @@ void TGroupBox::Paint(HDC dc) {
     if (length > 0) {
         SIZE size;
         GetTextExtentPoint32W(dc, caption, length, &size);
-        RECT text = {8, 0, 8 + size.cx + 4, tm.tmHeight};
+        const int left = Scale(kCaptionLeft), gap = Scale(kCaptionGap);
+        RECT text = {left - gap, 0, left + size.cx + gap, tm.tmHeight};
         FillRect(dc, &text, GetSysColorBrush(COLOR_BTNFACE));
         SetBkMode(dc, TRANSPARENT);
         SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
-        TextOutW(dc, 10, 0, caption, length);
+        TextOutW(dc, left, 0, caption, length);
     }
     SelectObject(dc, old);
 }

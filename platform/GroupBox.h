@@ -9,16 +9,20 @@
 
 class TGroupBox : public TPaintedWindow {
 protected:
-    ~TGroupBox() override = default;
+    ~TGroupBox() override;
 
 public:
     bool Create(HWND parent, int x, int y, int width, int height, const std::wstring& caption, HFONT font);
+    // The caption's font, which the box does not own; none: the GUI font at the box's DPI.
+    void SetFont(HFONT font);
 
 protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
     void Paint(HDC dc) override;
+    void DpiChanged(int oldDpi, const RECT* suggested) override;
 
 private:
     HFONT font_ = nullptr;
+    HFONT ownFont_ = nullptr;
 };

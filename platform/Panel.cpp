@@ -1,7 +1,29 @@
 #include "platform/Panel.h"
 
+#include "platform/Dpi.h"
+
 namespace {
 constexpr wchar_t kPanelClass[] = L"TPanel";
+}
+
+HFONT CreateGuiFont(int dpi) {
+    LOGFONTW font = {};
+    GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof(font), &font);
+    // The stock font is made for the system's DPI at log-on.
+    const int system = SystemDpi();
+    if (dpi != system) font.lfHeight = MulDiv(font.lfHeight, dpi, system);
+    return CreateFontIndirectW(&font);
+}
+
+TPanel::~TPanel() {
+    if (ownFont_ != nullptr) DeleteObject(ownFont_);
+}
+
+void TPanel::DpiChanged(int oldDpi, const RECT* suggested) {
+    TPaintedWindow::DpiChanged(oldDpi, suggested);
+    if (ownFont_ != nullptr) DeleteObject(ownFont_);
+    ownFont_ = nullptr;
+    InvalidateRect(Handle(), nullptr, TRUE);
 }
 
 bool TPanel::Create(HWND parent, int x, int y, int width, int height, const std::wstring& caption) {
@@ -44,7 +66,8 @@ void TPanel::Paint(HDC dc) {
     std::wstring text(static_cast<size_t>(length) + 1, L'\0');
     GetWindowTextW(Handle(), &text[0], length + 1);
     text.resize(static_cast<size_t>(length));
-    HGDIOBJ old = SelectObject(dc, font_);
+    if (font_ == nullptr && ownFont_ == nullptr) ownFont_ = CreateGuiFont(Dpi());
+    HGDIOBJ old = SelectObject(dc, font_ != nullptr ? font_ : ownFont_);
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
     DrawTextW(dc, text.c_str(), length, &rc, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);

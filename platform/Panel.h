@@ -5,9 +5,12 @@
 
 #include "platform/Window.h"
 
+// The GUI font (that of DEFAULT_GUI_FONT) at `dpi`, new for the caller to delete.
+HFONT CreateGuiFont(int dpi);
+
 class TPanel : public TPaintedWindow {
 protected:
-    ~TPanel() override = default;
+    ~TPanel() override;
 
 public:
     enum class TBevel { None, Raised, Lowered };
@@ -16,15 +19,18 @@ public:
     void SetCaption(const std::wstring& caption);
     void SetBevel(TBevel bevel);
     void SetColor(COLORREF color);
+    // The caption's font, which the panel does not own; none: the GUI font at the panel's DPI.
     void SetFont(HFONT font);
 
 protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
     void Paint(HDC dc) override;
+    void DpiChanged(int oldDpi, const RECT* suggested) override;
 
 private:
     TBevel bevel_ = TBevel::Raised;
     COLORREF color_ = GetSysColor(COLOR_BTNFACE);
-    HFONT font_ = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    HFONT font_ = nullptr;
+    HFONT ownFont_ = nullptr;
 };

@@ -15,6 +15,7 @@
 #include "model/TextUtils.h"
 #include "platform/Dpi.h"
 #include "platform/Win32Util.h"
+#include "run/InfoLayout.h"
 #include "windows/AttachLayout.h"
 #include "windows/LoginFormUnit.h"
 #include "windows/QuestAttachFormUnit.h"
@@ -33,9 +34,14 @@ constexpr wchar_t kMainClass[] = L"TfMain";
 enum : UINT_PTR { kTimerAnimation = 1, kTimerLimit = 2, kTimerGlobalTime = 3 };
 enum : int { kIdSkip = 101, kIdInterrupt = 102 };
 
-// pnlQuestion: border 10 inside a bevel of one pixel on either side.
+// Design pixels (of a 96-DPI screen). pnlQuestion: border 10 inside a bevel of one pixel on
+// either side.
 constexpr int kQuestionBorder = 10;
 constexpr int kQuestionInset = 12;
+constexpr int kQuestionTop = 10;
+constexpr int kQuestionBelow = 20;  // the panel's least height is 30 % of the stage less this
+constexpr int kInfoMargin = 10;     // of the information box from the stage's edges
+constexpr int kWaitWidth = 240, kWaitHeight = 28;
 constexpr COLORREF kNavy = RGB(0, 0, 128);
 
 std::string LocalTimeText() {
@@ -118,32 +124,24 @@ bool TfMain::Create() {
         return false;
     }
     Media.SetOwner(Handle());
-    font_ = CreateMessageFont(Dpi());
+    CreateFonts();
     faceBrush_ = CreateSolidBrush(GetSysColor(COLOR_BTNFACE));
-    const int width = ClientWidth(), height = ClientHeight();
     HINSTANCE instance = GetModuleHandleW(nullptr);
 
-    LOGFONTW wait = {};
-    wait.lfHeight = PointsToHeight(14, Dpi());
-    wait.lfWeight = FW_BOLD;
-    wait.lfCharSet = RUSSIAN_CHARSET;
-    wcscpy(wait.lfFaceName, L"Arial");
-    waitFont_ = CreateFontIndirectW(&wait);
-    lbWaitPlease = CreateWindowExW(0, L"STATIC", L"Подождите ...", WS_CHILD | SS_CENTER | SS_NOPREFIX,
-                                   (width - 240) / 2, height / 2 - 14, 240, 28, Handle(), nullptr, instance, nullptr);
+    lbWaitPlease = CreateWindowExW(0, L"STATIC", L"Подождите ...", WS_CHILD | SS_CENTER | SS_NOPREFIX, 0, 0, 0, 0,
+                                   Handle(), nullptr, instance, nullptr);
     SendMessageW(lbWaitPlease, WM_SETFONT, reinterpret_cast<WPARAM>(waitFont_), FALSE);
 
     // Step 2: the question panel at the top left, out of sight until a question slides in.
-    const int panelWidth = width * 50 / 100;
-    QuestionPanelMinHeight = height * 30 / 100 - 20;
-    pnlQuestion.Create(Handle(), -panelWidth, 10, panelWidth, QuestionPanelMinHeight, L"");
+    const int inset = Scale(kQuestionInset);
+    pnlQuestion.Create(Handle(), 0, 0, 0, 0, L"");
     pnlQuestion.SetBevel(TPanel::TBevel::Lowered);
     pnlQuestion.Hide();
-    lbQuestion = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, kQuestionInset,
-                                 kQuestionInset, panelWidth - 2 * kQuestionInset, 20, pnlQuestion.Handle(), nullptr,
-                                 instance, nullptr);
-    ocQuestion.Create(pnlQuestion.Handle(), kQuestionInset, kQuestionInset, 0, 0);
+    lbQuestion = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, inset, inset, 0,
+                                 Scale(20), pnlQuestion.Handle(), nullptr, instance, nullptr);
+    ocQuestion.Create(pnlQuestion.Handle(), inset, inset, 0, 0);
     ocQuestion.Hide();
+    LayoutStage();
 
     // Step 3: the question attachment viewer, which the person cannot close.
     TQuestAttachHost host;
@@ -167,12 +165,7 @@ bool TfMain::Create() {
     Answers->frAnswersList.Host = this;
     Answers->frAnswersList.OnAttachmentUnshown = [this](const std::string& name) { ReportUnshownAttachment(name); };
 
-    // Step 5.
-    LOGFONTW question = {};
-    question.lfHeight = PointsToHeight(settings_.QuestionFontSize, Dpi());
-    question.lfCharSet = RUSSIAN_CHARSET;
-    wcscpy(question.lfFaceName, L"Times New Roman");
-    questionFont_ = CreateFontIndirectW(&question);
+    // Step 5: the question font, made with the others.
     SendMessageW(lbQuestion, WM_SETFONT, reinterpret_cast<WPARAM>(questionFont_), FALSE);
 
     // Step 6: the answer attachment popup.
@@ -205,46 +198,156 @@ bool TfMain::Create() {
 
 void TfMain::CreateInfoBox() {
     // Three columns: who is tested on the left, the count and the mark centred, the time limit
-    // and the two buttons on the right; two rows.
-    constexpr int kMargin = 10;       // of the box from the stage's edges
-    constexpr int kInset = 16;        // of the columns from the box's edges
-    constexpr int kRowTop[] = {28, 56};
-    constexpr int kLabelHeight = 18;
-    constexpr int kValueLeft = 40;    // until FillInfo knows the captions' widths
-    constexpr int kValueGap = 180;    // between the values' end and the centre
-    constexpr int kCentreWidth = 220;
-    constexpr int kLimitFromRight = 356, kLimitWidth = 200, kLimitTop = 24, kBarTop = 48, kBarHeight = 20;
-    constexpr int kButtonWidth = 140, kButtonHeight = 30, kButtonTop[] = {20, 54};
-
-    const int width = ClientWidth() - 2 * kMargin;
-    gbxInfo.Create(Handle(), kMargin, ClientHeight(), width, kInfoHeight, L"Информация текущего теста", font_);
+    // and the two buttons on the right; two rows. LayoutInfo puts them in place.
+    gbxInfo.Create(Handle(), Scale(kInfoMargin), ClientHeight(), ClientWidth() - 2 * Scale(kInfoMargin),
+                   Scale(kInfoHeight), L"Информация текущего теста", font_);
     HINSTANCE instance = GetModuleHandleW(nullptr);
-    auto make = [&](const wchar_t* cls, const wchar_t* text, DWORD style, int x, int y, int w, int h, int id) {
-        HWND hwnd = CreateWindowExW(0, cls, text, WS_CHILD | WS_VISIBLE | style, x, y, w, h, gbxInfo.Handle(),
+    auto make = [&](const wchar_t* cls, const wchar_t* text, DWORD style, int id) {
+        HWND hwnd = CreateWindowExW(0, cls, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, gbxInfo.Handle(),
                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
         SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
         return hwnd;
     };
     const DWORD label = SS_LEFT | SS_NOPREFIX;
     const DWORD centred = SS_CENTER | SS_NOPREFIX;
-    const int centre = width / 2;
-    const int right = width - kInset;
-    const int centreLeft = centre - kCentreWidth / 2;
-    lbFIO_ = make(L"STATIC", L"", label, kInset, kRowTop[0], 10, kLabelHeight, 0);
-    lbOtherInfo_ = make(L"STATIC", L"", label, kInset, kRowTop[1], 10, kLabelHeight, 0);
-    lbFIO = make(L"STATIC", L"", label, kValueLeft, kRowTop[0], centre - kValueGap, kLabelHeight, 0);
-    lbOtherInfo = make(L"STATIC", L"", label, kValueLeft, kRowTop[1], centre - kValueGap, kLabelHeight, 0);
-    lbQuestionsCount = make(L"STATIC", L"", centred, centreLeft, kRowTop[0], kCentreWidth, kLabelHeight, 0);
-    lbMark = make(L"STATIC", L"", centred, centreLeft, kRowTop[1], kCentreWidth, kLabelHeight, 0);
-    lbTimeLimit = make(L"STATIC", L"Ограничение по времени", label, right - kLimitFromRight, kLimitTop, kLimitWidth,
-                       kLabelHeight, 0);
-    prbTimeLimit = make(PROGRESS_CLASSW, L"", 0, right - kLimitFromRight, kBarTop, kLimitWidth, kBarHeight, 0);
-    btnSkip = make(L"BUTTON", L"Пропустить", BS_PUSHBUTTON | BS_FLAT, right - kButtonWidth, kButtonTop[0],
-                   kButtonWidth, kButtonHeight, kIdSkip);
-    btnInterrupt = make(L"BUTTON", L"Прервать", BS_PUSHBUTTON | BS_FLAT, right - kButtonWidth, kButtonTop[1],
-                        kButtonWidth, kButtonHeight, kIdInterrupt);
+    lbFIO_ = make(L"STATIC", L"", label, 0);
+    lbOtherInfo_ = make(L"STATIC", L"", label, 0);
+    lbFIO = make(L"STATIC", L"", label, 0);
+    lbOtherInfo = make(L"STATIC", L"", label, 0);
+    lbQuestionsCount = make(L"STATIC", L"", centred, 0);
+    lbMark = make(L"STATIC", L"", centred, 0);
+    lbTimeLimit = make(L"STATIC", L"Ограничение по времени", label, 0);
+    prbTimeLimit = make(PROGRESS_CLASSW, L"", 0, 0);
+    btnSkip = make(L"BUTTON", L"Пропустить", BS_PUSHBUTTON | BS_FLAT, kIdSkip);
+    btnInterrupt = make(L"BUTTON", L"Прервать", BS_PUSHBUTTON | BS_FLAT, kIdInterrupt);
     SendMessageW(prbTimeLimit, PBM_SETRANGE32, 0, prbMax_);
     EnableWindow(lbTimeLimit, FALSE);
+    LayoutInfo();
+}
+
+void TfMain::CreateFonts() {
+    HFONT oldFont = font_, oldQuestion = questionFont_, oldWait = waitFont_;
+    font_ = CreateMessageFont(Dpi());
+    LOGFONTW wait = {};
+    wait.lfHeight = PointsToHeight(14, Dpi());
+    wait.lfWeight = FW_BOLD;
+    wait.lfCharSet = RUSSIAN_CHARSET;
+    wcscpy(wait.lfFaceName, L"Arial");
+    waitFont_ = CreateFontIndirectW(&wait);
+    LOGFONTW question = {};
+    question.lfHeight = PointsToHeight(settings_.QuestionFontSize, Dpi());
+    question.lfCharSet = RUSSIAN_CHARSET;
+    wcscpy(question.lfFaceName, L"Times New Roman");
+    questionFont_ = CreateFontIndirectW(&question);
+
+    // The controls take the new fonts before the old ones go.
+    auto give = [](HWND control, HFONT font) {
+        if (control != nullptr) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    };
+    for (HWND control : {lbFIO_, lbOtherInfo_, lbFIO, lbOtherInfo, lbQuestionsCount, lbMark, lbTimeLimit,
+                         prbTimeLimit, btnSkip, btnInterrupt}) {
+        give(control, font_);
+    }
+    give(lbWaitPlease, waitFont_);
+    give(lbQuestion, questionFont_);
+    if (gbxInfo.Handle() != nullptr) gbxInfo.SetFont(font_);
+    for (HFONT font : {oldFont, oldQuestion, oldWait}) {
+        if (font != nullptr) DeleteObject(font);
+    }
+}
+
+void TfMain::LayoutStage() {
+    const int width = ClientWidth(), height = ClientHeight();
+    const std::wstring wait = WindowTextW(lbWaitPlease);
+    const SIZE waitNeed = TextExtent(lbWaitPlease, wait);
+    const int waitWidth = std::max(Scale(kWaitWidth), static_cast<int>(waitNeed.cx));
+    const int waitHeight = std::max(Scale(kWaitHeight), static_cast<int>(waitNeed.cy));
+    SetWindowPos(lbWaitPlease, nullptr, (width - waitWidth) / 2, height / 2 - waitHeight / 2, waitWidth, waitHeight,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+
+    // A panel on stage stays where it slid to; one off stage stays out of sight.
+    const int panelWidth = width * 50 / 100;
+    QuestionPanelMinHeight = height * 30 / 100 - Scale(kQuestionBelow);
+    const bool onStage = (GetWindowLongW(pnlQuestion.Handle(), GWL_STYLE) & WS_VISIBLE) != 0 &&
+                         RectInParent(pnlQuestion.Handle()).left >= 0;
+    SetWindowPos(pnlQuestion.Handle(), nullptr, onStage ? SlideMargin(Dpi()) : -panelWidth, Scale(kQuestionTop),
+                 panelWidth, QuestionPanelMinHeight, SWP_NOZORDER | SWP_NOACTIVATE);
+    FitQuestionText();
+}
+
+void TfMain::LayoutInfo() {
+    if (gbxInfo.Handle() == nullptr) return;
+    auto need = [](HWND control, const std::wstring& text) {
+        return text.empty() ? 0 : static_cast<int32_t>(TextExtent(control, text).cx);
+    };
+    auto widest = [&](HWND control, std::initializer_list<std::string> texts) {
+        int32_t width = need(control, WindowTextW(control));
+        for (const std::string& text : texts) width = std::max(width, need(control, Wide(text)));
+        return width;
+    };
+    HDC dc = GetDC(gbxInfo.Handle());
+    HGDIOBJ old = SelectObject(dc, font_);
+    TEXTMETRICW tm = {};
+    GetTextMetricsW(dc, &tm);
+    SelectObject(dc, old);
+    ReleaseDC(gbxInfo.Handle(), dc);
+
+    TInfoBoxInput in;
+    in.Dpi = Dpi();
+    in.BoxWidth = ClientWidth() - 2 * Scale(kInfoMargin);
+    in.CaptionHeight = tm.tmHeight;
+    in.LineHeight = tm.tmHeight;
+    in.FioCaption = need(lbFIO_, WindowTextW(lbFIO_));
+    in.OtherCaption = need(lbOtherInfo_, WindowTextW(lbOtherInfo_));
+    in.Fio = need(lbFIO, WindowTextW(lbFIO));
+    in.Other = need(lbOtherInfo, WindowTextW(lbOtherInfo));
+    // The count and the mark change during the run: room for the widest they can get.
+    const int32_t questions = std::max(Run.QuestionsPerTest, 1);
+    in.Count = widest(lbQuestionsCount, {QuestionsCountText(questions, questions)});
+    in.Mark = widest(lbMark, {NoMarkText(), MarkText(settings_.MaxScore), MarkText(-settings_.MaxScore)});
+    in.TimeLimit = need(lbTimeLimit, WindowTextW(lbTimeLimit));
+    in.Skip = need(btnSkip, WindowTextW(btnSkip));
+    in.Interrupt = need(btnInterrupt, WindowTextW(btnInterrupt));
+    const TInfoBoxLayout layout = LayoutInfoBox(in);
+
+    auto place = [](HWND control, const TInfoRect& rc) {
+        SetWindowPos(control, nullptr, rc.Left, rc.Top, rc.Width, rc.Height, SWP_NOZORDER | SWP_NOACTIVATE);
+    };
+    place(lbFIO_, layout.FioCaption);
+    place(lbOtherInfo_, layout.OtherCaption);
+    place(lbFIO, layout.Fio);
+    place(lbOtherInfo, layout.Other);
+    place(lbQuestionsCount, layout.Count);
+    place(lbMark, layout.Mark);
+    place(lbTimeLimit, layout.TimeLimit);
+    place(prbTimeLimit, layout.Bar);
+    place(btnSkip, layout.Skip);
+    place(btnInterrupt, layout.Interrupt);
+    infoHeight_ = layout.Height;
+    // A box on stage keeps its bottom on the stage's edge; one out of sight stays below it.
+    const RECT box = RectInParent(gbxInfo.Handle());
+    const bool shown = (GetWindowLongW(gbxInfo.Handle(), GWL_STYLE) & WS_VISIBLE) != 0;
+    const int top = shown ? ClientHeight() - infoHeight_ : static_cast<int>(box.top);
+    SetWindowPos(gbxInfo.Handle(), nullptr, Scale(kInfoMargin), top, in.BoxWidth, infoHeight_,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    InvalidateRect(gbxInfo.Handle(), nullptr, TRUE);
+}
+
+void TfMain::DpiChanged(int /*oldDpi*/, const RECT* suggested) {
+    // The stage covers the screen it is on, whatever size Windows suggests for it.
+    if (suggested != nullptr) {
+        MONITORINFO info = {};
+        info.cbSize = sizeof(info);
+        if (GetMonitorInfoW(MonitorFromRect(suggested, MONITOR_DEFAULTTONEAREST), &info)) {
+            const RECT& m = info.rcMonitor;
+            SetWindowPos(Handle(), nullptr, m.left, m.top, m.right - m.left, m.bottom - m.top,
+                         SWP_NOZORDER | SWP_NOACTIVATE);
+        }
+    }
+    CreateFonts();
+    LayoutStage();
+    LayoutInfo();
+    InvalidateRect(Handle(), nullptr, TRUE);
 }
 
 // ---- The program's run ----
@@ -315,6 +418,7 @@ bool TfMain::RunTestSteps(const TPath& archiveFile) {
             const long double ratio = Answers->GetScore();
             const int32_t mark = Score.AddMark(ratio, AnsweredCount());
             SetWindowText1251(lbMark, MarkText(mark));
+            LayoutInfo();
             if (outcome == qoQuestionTimeOut) Log.LogQuestionTimeOut();
             Log.LogAnswer(Answers->GetAnswerText(), mark);
         } else if (outcome == qoSkipped) {
@@ -376,25 +480,9 @@ void TfMain::FillInfo() {
     SetWindowText1251(lbOtherInfo_, otherCaption);
     SetWindowText1251(lbFIO, fio);
     SetWindowText1251(lbOtherInfo, otherInfo);
-    // The captions size themselves to their text; the values start right after the longer one.
-    const RECT fioRect = RectInParent(lbFIO_);
-    const int fioWidth = TextExtent(lbFIO_, Wide(fioCaption)).cx;
-    const int otherWidth = TextExtent(lbOtherInfo_, Wide(otherCaption)).cx;
-    SetWindowPos(lbFIO_, nullptr, 0, 0, fioWidth, fioRect.bottom - fioRect.top,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    SetWindowPos(lbOtherInfo_, nullptr, 0, 0, otherWidth, fioRect.bottom - fioRect.top,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    const int left = std::max(fioWidth, otherWidth) + fioRect.left + 10;
-    const RECT valueRect = RectInParent(lbFIO);
-    const RECT otherRect = RectInParent(lbOtherInfo);
-    const RECT countRect = RectInParent(lbQuestionsCount);
-    const int valueWidth = std::max(10, static_cast<int>(countRect.left) - 10 - left);
-    SetWindowPos(lbFIO, nullptr, left, valueRect.top, valueWidth, valueRect.bottom - valueRect.top,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
-    SetWindowPos(lbOtherInfo, nullptr, left, otherRect.top, valueWidth, otherRect.bottom - otherRect.top,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
     SetWindowText1251(lbMark, NoMarkText());
-    InvalidateRect(gbxInfo.Handle(), nullptr, TRUE);
+    // The captions size themselves to their text; the values start right after the longer one.
+    LayoutInfo();
 }
 
 void TfMain::BuildQuestionOrder() {
@@ -417,6 +505,7 @@ void TfMain::SyncSkipButton() {
 
 TQuestionOutcome TfMain::AskQuestion(int32_t index) {
     SetWindowText1251(lbQuestionsCount, QuestionsCountText(AnsweredCount() + 1, Run.QuestionsPerTest));
+    LayoutInfo();
     Question = TTestQuestion();
     Test->LoadQuestion(index, Question);
     Score.SetCurrentPriority(Question.Priority);
@@ -468,8 +557,16 @@ void TfMain::ShowQuestionText(const std::string& text) {
     ShowWindow(lbQuestion, SW_SHOW);
     const std::wstring caption = Wide(DecodeLineBreaks(text));
     SetWindowTextW(lbQuestion, caption.c_str());
+    FitQuestionText();
+}
+
+void TfMain::FitQuestionText() {
+    // An object in place of the text keeps the panel as it was made for it.
+    if ((GetWindowLongW(lbQuestion, GWL_STYLE) & WS_VISIBLE) == 0) return;
+    const std::wstring caption = WindowTextW(lbQuestion);
+    const int inset = Scale(kQuestionInset);
     const RECT panel = RectInParent(pnlQuestion.Handle());
-    const int width = std::max(1, static_cast<int>(panel.right - panel.left) - 2 * kQuestionInset);
+    const int width = std::max(1, static_cast<int>(panel.right - panel.left) - 2 * inset);
     RECT calc = {0, 0, width, 0};
     HDC dc = GetDC(lbQuestion);
     HGDIOBJ old = SelectObject(dc, questionFont_);
@@ -478,9 +575,9 @@ void TfMain::ShowQuestionText(const std::string& text) {
     SelectObject(dc, old);
     ReleaseDC(lbQuestion, dc);
     const int height = calc.bottom - calc.top;
-    SetWindowPos(lbQuestion, nullptr, kQuestionInset, kQuestionInset, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(lbQuestion, nullptr, inset, inset, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
     SetWindowPos(pnlQuestion.Handle(), nullptr, 0, 0, panel.right - panel.left,
-                 std::max(QuestionPanelMinHeight, height + 2 * kQuestionInset),
+                 std::max(QuestionPanelMinHeight, height + 2 * inset),
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     InvalidateRect(pnlQuestion.Handle(), nullptr, TRUE);
 }
@@ -494,8 +591,8 @@ void TfMain::ShowQuestionAttach(TAttachKind kind, const TPath& fileName, const T
         in.MainHeight = ClientHeight();
         in.PanelWidth = panelWidth;
         in.PanelTop = panel.top;
-        in.PanelBorder = kQuestionBorder;
-        in.InfoHeight = kInfoHeight;
+        in.PanelBorder = Scale(kQuestionBorder);
+        in.InfoHeight = InfoHeight();
         in.ObjectWidth = options.Width;
         in.ObjectHeight = options.Height;
         const TEmbeddedObjectPlacement place = PlaceEmbeddedObject(in);
@@ -521,7 +618,7 @@ void TfMain::ShowQuestionAttach(TAttachKind kind, const TPath& fileName, const T
     in.MainHeight = ClientHeight();
     in.QuestionTop = panel.top;
     in.QuestionHeight = panel.bottom - panel.top;
-    in.InfoHeight = kInfoHeight;
+    in.InfoHeight = InfoHeight();
     in.PreferredWidth = frame.PreferredWidth;
     in.PreferredHeight = frame.PreferredHeight;
     in.ExtraHeight = frame.ExtraHeight;
@@ -732,12 +829,12 @@ void TfMain::SlideInfoIn() {
     const RECT rc = RectInParent(gbxInfo.Handle());
     MoveWindowTo(gbxInfo.Handle(), rc.left, ClientHeight());
     gbxInfo.Show();
-    SlideWindow(gbxInfo.Handle(), rc.left, ClientHeight() - kInfoHeight, -1, -1, FullSteps());
+    SlideWindow(gbxInfo.Handle(), rc.left, ClientHeight() - InfoHeight(), -1, -1, FullSteps());
 }
 
 void TfMain::SlideInfoOut() {
     const RECT rc = RectInParent(gbxInfo.Handle());
-    MoveWindowTo(gbxInfo.Handle(), rc.left, ClientHeight() - kInfoHeight);
+    MoveWindowTo(gbxInfo.Handle(), rc.left, ClientHeight() - InfoHeight());
     SlideWindow(gbxInfo.Handle(), rc.left, ClientHeight(), -1, -1, FullSteps());
     gbxInfo.Hide();
 }
@@ -745,16 +842,17 @@ void TfMain::SlideInfoOut() {
 void TfMain::SlideQuestionIn() {
     RECT rc = RectInParent(pnlQuestion.Handle());
     const int panelWidth = rc.right - rc.left;
+    const int margin = SlideMargin(Dpi());
     MoveWindowTo(pnlQuestion.Handle(), -panelWidth, rc.top);
     pnlQuestion.Show();
-    SlideWindow(pnlQuestion.Handle(), 10, rc.top, -1, -1, FullSteps());
+    SlideWindow(pnlQuestion.Handle(), margin, rc.top, -1, -1, FullSteps());
 
     if (AttachPending) {
         HWND viewer = QuestAttach->Handle();
         rc = RectInParent(viewer);
         MoveWindowTo(viewer, -(rc.right - rc.left), rc.top);
         ShowWindow(viewer, SW_SHOWNA);
-        SlideWindow(viewer, 10, rc.top, -1, -1, HalfSlideSteps());
+        SlideWindow(viewer, margin, rc.top, -1, -1, HalfSlideSteps());
     }
 
     HWND answers = Answers->Handle();
@@ -766,13 +864,12 @@ void TfMain::SlideQuestionIn() {
     GetClientRect(answers, &client);
     const int mainHeight = ClientHeight();
     const int windowHeight = rc.bottom - rc.top;
-    const int clientHeight = std::min(
-        mainHeight + static_cast<int>(client.bottom) - RoundToInt32(mainHeight * 30.0L / 100) - kInfoHeight - windowHeight - 10,
-        Answers->ContentHeight() + Answers->ControlHeight());
+    const int clientHeight = AnswersClientHeight(mainHeight, client.bottom, windowHeight, InfoHeight(),
+                                                 Answers->ContentHeight() + Answers->ControlHeight(), Dpi());
     SetWindowPos(answers, nullptr, 0, 0, rc.right - rc.left, windowHeight - client.bottom + clientHeight,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     rc = RectInParent(answers);
-    SlideWindow(answers, ClientWidth() - (rc.right - rc.left) - 10, rc.top, -1, -1, HalfSlideSteps());
+    SlideWindow(answers, ClientWidth() - (rc.right - rc.left) - margin, rc.top, -1, -1, HalfSlideSteps());
     FocusAnswers();
 }
 
@@ -794,7 +891,7 @@ void TfMain::FocusAnswers() {
 
 void TfMain::SlideQuestionOut() {
     RECT rc = RectInParent(pnlQuestion.Handle());
-    MoveWindowTo(pnlQuestion.Handle(), 10, rc.top);
+    MoveWindowTo(pnlQuestion.Handle(), SlideMargin(Dpi()), rc.top);
     SlideWindow(pnlQuestion.Handle(), -(rc.right - rc.left), rc.top, -1, -1, FullSteps());
     pnlQuestion.Hide();
     if (AttachPending) {
@@ -811,16 +908,16 @@ void TfMain::SlideQuestionOut() {
 void TfMain::SlidePopupIn(HWND popup) {
     const RECT rc = RectInParent(popup);
     const int width = rc.right - rc.left, height = rc.bottom - rc.top;
-    const int left = ClientWidth() - width - 10;
+    const int left = ClientWidth() - width - SlideMargin(Dpi());
     MoveWindowTo(popup, left, -height);
     ShowWindow(popup, SW_SHOWNOACTIVATE);
-    SlideWindow(popup, left, 10, -1, -1, HalfSlideSteps());
+    SlideWindow(popup, left, SlideMargin(Dpi()), -1, -1, HalfSlideSteps());
 }
 
 void TfMain::SlidePopupOut(HWND popup) {
     const RECT rc = RectInParent(popup);
     const int width = rc.right - rc.left, height = rc.bottom - rc.top;
-    SlideWindow(popup, ClientWidth() - width - 10, -height, -1, -1, FullSteps());
+    SlideWindow(popup, ClientWidth() - width - SlideMargin(Dpi()), -height, -1, -1, FullSteps());
     ShowWindow(popup, SW_HIDE);
 }
 

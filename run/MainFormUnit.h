@@ -63,7 +63,10 @@ public:
     // the person leaves; returns when the program is to end.
     void RunTestLoop();
 
+    // The information box's height as designed, on a 96-DPI screen.
     static constexpr int kInfoHeight = 93;
+    // Its height on this screen: the design's scaled, or more where its texts need it.
+    int InfoHeight() const { return infoHeight_; }
 
 protected:
     // The steps of the run and its state, kept to the window itself (the tests open them up in
@@ -185,9 +188,19 @@ protected:
     TRunObserver* Observer = nullptr;
 
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    // Moved to a screen of another scaling: the stage covers that screen, with new fonts and
+    // everything laid out again.
+    void DpiChanged(int oldDpi, const RECT* suggested) override;
 
 private:
     void CreateInfoBox();
+    void CreateFonts();
+    // The wait label and the question panel for the stage's size and scaling.
+    void LayoutStage();
+    // The information box's controls for their texts; the box takes the height they need.
+    void LayoutInfo();
+    // lbQuestion's height for its text, and pnlQuestion's with it.
+    void FitQuestionText();
     void OnTimer(UINT_PTR id);
     void SyncSkipButton();
     int ClientWidth() const;
@@ -211,6 +224,7 @@ private:
     // This run's whole-test limit has run out.
     bool testTimeExpired_ = false;
     int32_t prbMax_ = 100;
+    int infoHeight_ = kInfoHeight;
 };
 
 // The texts of the main window's message boxes.

@@ -1,5 +1,6 @@
 #include "run/SlideMath.h"
 
+#include "platform/DpiScale.h"
 #include "run/Scoring.h"
 
 void TSlideMotion::Start(const TSlideRect& from, int32_t targetLeft, int32_t targetTop, int32_t targetWidth,
@@ -28,3 +29,12 @@ TSlideRect TSlideMotion::Tick() {
 }
 
 uint16_t HalfSteps(uint8_t effectSteps) { return effectSteps / 2 < 1 ? 1 : effectSteps / 2; }
+
+int32_t SlideMargin(int dpi) { return ScaleForDpi(10, dpi); }
+
+int32_t AnswersClientHeight(int32_t mainHeight, int32_t clientHeight, int32_t windowHeight, int32_t infoHeight,
+                            int32_t contentHeight, int dpi) {
+    const int32_t room = mainHeight + clientHeight - RoundToInt32(mainHeight * 30.0L / 100) - infoHeight -
+                         windowHeight - SlideMargin(dpi);
+    return room < contentHeight ? room : contentHeight;
+}

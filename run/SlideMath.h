@@ -28,3 +28,11 @@ private:
 // Step counts of the slides: the full count is the test's EffectSteps; half slides take half
 // of it, but at least one tick.
 uint16_t HalfSteps(uint8_t effectSteps);
+
+// How far the sliding windows keep from the stage's edges, at `dpi`.
+int32_t SlideMargin(int dpi);
+// The answers window's client height as it slides in: its content and controls, but never over
+// the information box (`infoHeight`, as the box is at `dpi`). The window's top is 30 % down the
+// stage; `clientHeight` and `windowHeight` are its present client and window heights.
+int32_t AnswersClientHeight(int32_t mainHeight, int32_t clientHeight, int32_t windowHeight, int32_t infoHeight,
+                            int32_t contentHeight, int dpi);

@@ -2,12 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "model/Codepage.h"
+#include "platform/DpiScale.h"
 
 namespace {
 
@@ -129,6 +131,87 @@ TEST(RightAnswerViewTest, CountdownTexts) {
     EXPECT_EQ(AutoCloseText(2), Cp("Автоматическое закрытие через 2 сек."));
     EXPECT_EQ(AutoCloseText(15), Cp("Автоматическое закрытие через 15 сек."));
     EXPECT_EQ(CloseHintText(), Cp("Для продолжения нажмите \"Закрыть\""));
+}
+
+
+// The fixed texts at 96 DPI in the message font (Tahoma 8, the verdict bold): "Ответ не до конца
+// верный!", "Ключевые слова правильного ответа приведены ниже", "Автоматическое закрытие через 10
+// сек.", "Закрыть".
+TRightAnswerTextRoom DesignTexts(int dpi) {
+    TRightAnswerTextRoom t;
+    t.Status = ScaleForDpi(150, dpi);
+    t.Description = ScaleForDpi(262, dpi);
+    t.AutoClose = ScaleForDpi(196, dpi);
+    t.Close = ScaleForDpi(40, dpi);
+    t.LineHeight = ScaleForDpi(13, dpi);
+    return t;
+}
+
+TEST(RightAnswerViewTest, FrameAt96DpiIsTheDesign) {
+    const TRightAnswerFrame f = LayoutRightAnswerFrame(DesignTexts(96), 96);
+    EXPECT_EQ(f.ClientWidth, 404);
+    EXPECT_EQ(f.BandHeight, 41);
+    EXPECT_EQ(f.IconLeft, 8);
+    EXPECT_EQ(f.IconTop, 4);
+    EXPECT_EQ(f.IconSize, 32);
+    EXPECT_EQ(f.TextLeft, 48);
+    EXPECT_EQ(f.TextWidth, 404 - 48 - 8);
+    EXPECT_EQ(f.StatusTop, 5);
+    EXPECT_EQ(f.DescriptionTop, 21);
+    EXPECT_EQ(f.TextHeight, 16);
+    EXPECT_EQ(f.ButtonWidth, 89);
+    EXPECT_EQ(f.ButtonHeight, 25);
+    EXPECT_EQ(f.AutoCloseWidth, 404 - 89 - 24);
+    EXPECT_EQ(f.MaxViewport, 300);
+    EXPECT_EQ(f.InternalMargin, 8);
+    EXPECT_EQ(f.InputLabelLeft, 1);
+    EXPECT_EQ(f.ClientHeight(0), 41 + 25 + 16);
+    EXPECT_EQ(f.ClientHeight(120), 41 + 120 + 25 + 16);
+}
+
+// At any scaling the frame is the design's scaled, and every fixed text has its room.
+TEST(RightAnswerViewTest, FrameScalesAndHoldsItsTexts) {
+    struct Case {
+        const char* name;
+        int dpi;
+        int32_t textGrowth;  // percent: the texts larger than the scaling alone makes them
+    } cases[] = {
+        {"120 DPI", 120, 100}, {"144 DPI", 144, 100}, {"192 DPI", 192, 100},
+        {"144 DPI, text made bigger", 144, 150}, {"96 DPI, text made bigger", 96, 140},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TRightAnswerTextRoom t = DesignTexts(c.dpi);
+        for (int32_t* v : {&t.Status, &t.Description, &t.AutoClose, &t.Close, &t.LineHeight}) {
+            *v = *v * c.textGrowth / 100;
+        }
+        const TRightAnswerFrame f = LayoutRightAnswerFrame(t, c.dpi);
+        auto s = [&](int32_t design) { return ScaleForDpi(design, c.dpi); };
+        if (c.textGrowth == 100) {
+            EXPECT_EQ(f.ClientWidth, s(404));
+            EXPECT_EQ(f.BandHeight, s(41));
+            EXPECT_EQ(f.ButtonWidth, s(89));
+            EXPECT_EQ(f.ButtonHeight, s(25));
+        }
+        EXPECT_GE(f.ClientWidth, s(404));
+        EXPECT_GE(f.BandHeight, s(41));
+        EXPECT_EQ(f.IconSize, s(32));
+        EXPECT_EQ(f.MaxViewport, s(300));
+        // The band holds the icon and both lines.
+        EXPECT_GE(f.IconTop, 0);
+        EXPECT_LE(f.IconTop + f.IconSize, f.BandHeight);
+        EXPECT_GE(f.TextLeft, f.IconLeft + f.IconSize);
+        EXPECT_GE(f.TextHeight, t.LineHeight);
+        EXPECT_EQ(f.DescriptionTop, f.StatusTop + f.TextHeight);
+        EXPECT_LE(f.DescriptionTop + f.TextHeight, f.BandHeight);
+        EXPECT_GE(f.TextWidth, std::max(t.Status, t.Description));
+        EXPECT_EQ(f.TextLeft + f.TextWidth + f.Margin, f.ClientWidth);
+        // The bottom row: the countdown, then the button with its glyph and text.
+        EXPECT_GE(f.AutoCloseWidth, t.AutoClose);
+        EXPECT_GE(f.ButtonWidth, f.Glyph + f.GlyphGap + t.Close);
+        EXPECT_GE(f.ButtonHeight, t.LineHeight);
+        EXPECT_EQ(f.Margin + f.AutoCloseWidth + f.Margin + f.ButtonWidth + f.Margin, f.ClientWidth);
+    }
 }
 
 }  // namespace

@@ -68,3 +68,31 @@ TEST(SlideMath, HalfStepsNeverDropBelowOne) {
     } cases[] = {{0, 1}, {1, 1}, {2, 1}, {3, 1}, {7, 3}, {10, 5}, {255, 127}};
     for (const auto& c : cases) EXPECT_EQ(HalfSteps(c.full), c.half) << int(c.full);
 }
+
+// The answers window as it slides in: as tall as its content, but above the information box and
+// its margin, both of which grow with the screen's scaling.
+TEST(SlideMath, AnswersWindowStopsAboveTheInformationBox) {
+    struct Case {
+        const char* name;
+        int dpi;
+        int32_t mainHeight, clientHeight, windowHeight, infoHeight, content;
+        int32_t expected;
+    } cases[] = {
+        // 768 - 230 (30 %) - 93 - 10 = 435 for the window; its frame takes 30 of it.
+        {"short content at 96", 96, 768, 200, 230, 93, 300, 300},
+        {"tall content at 96", 96, 768, 200, 230, 93, 900, 405},
+        {"tall content at 144", 144, 768, 200, 245, 140, 900, 768 + 200 - 230 - 140 - 245 - 15},
+        {"tall content at 192", 192, 768, 200, 260, 186, 900, 768 + 200 - 230 - 186 - 260 - 20},
+        {"a box grown taller than designed", 144, 768, 200, 245, 220, 900, 768 + 200 - 230 - 220 - 245 - 15},
+        {"30 % rounds half to even", 96, 765, 100, 130, 93, 900, 765 + 100 - 230 - 93 - 130 - 10},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(AnswersClientHeight(c.mainHeight, c.clientHeight, c.windowHeight, c.infoHeight, c.content, c.dpi),
+                  c.expected);
+    }
+    EXPECT_EQ(SlideMargin(96), 10);
+    EXPECT_EQ(SlideMargin(120), 12);
+    EXPECT_EQ(SlideMargin(144), 15);
+    EXPECT_EQ(SlideMargin(192), 20);
+}

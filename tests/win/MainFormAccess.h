@@ -19,6 +19,7 @@ public:
     using TfMain::LogText;
     using TfMain::PlayMedia;
     using TfMain::SetTimeLimit;
+    using TfMain::ShowWait;
     using TfMain::ShowQuestionAttach;
     using TfMain::ShowQuestionText;
     using TfMain::SlideInfoIn;

@@ -9,6 +9,7 @@
 #include "archive/ZipTest.h"
 #include "model/Codepage.h"
 #include "run/MainFormUnit.h"
+#include "tests/win/DpiFit.h"
 #include "tests/win/MainFormAccess.h"
 #include "tests/win/WinTestUtil.h"
 #include "tools/MediaFixtures.h"
@@ -207,3 +208,39 @@ TEST(MainForm, AnErrorInTheKeyOrWheelHandlingIsDroppedAndClosesTheMediaPlayer) {
     }
 }
 
+
+// "Подождите ..." in its 14 points at the screen's scaling, whole and in the middle of the stage;
+// the same after a change of scaling.
+TEST(DpiFit, TheWaitLabelHoldsItsText) {
+    TPayloadInfo settings;
+    TOwned<TfMainForTest> main(settings);
+    ASSERT_TRUE(main.Create());
+    ShowWindow(main.Handle(), SW_SHOW);
+    main.ShowWait();
+    HWND wait = FindWindowExW(main.Handle(), nullptr, L"Static", L"Подождите ...");
+    ASSERT_NE(wait, nullptr);
+    const int dpi = ExpectedTestDpi();
+    for (int at : {dpi, dpi < 144 ? 192 : 96}) {
+        SCOPED_TRACE("at " + std::to_string(at) + " DPI");
+        if (at != main.Dpi()) {
+            RECT suggested;
+            GetWindowRect(main.Handle(), &suggested);
+            SendMessageW(main.Handle(), 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(at, at),
+                         reinterpret_cast<LPARAM>(&suggested));
+        }
+        EXPECT_EQ(main.Dpi(), at);
+        EXPECT_TRUE(IsWindowVisible(wait));
+        // Nothing else of the stage is out while the test is read.
+        EXPECT_TEXTS_FIT(main.Handle());
+        const RECT rc = RectInParent(wait);
+        EXPECT_SCALED_OR_MORE(rc.right - rc.left, 240, at);
+        EXPECT_SCALED_OR_MORE(rc.bottom - rc.top, 28, at);
+        EXPECT_NEAR((rc.left + rc.right) / 2, GetSystemMetrics(SM_CXSCREEN) / 2, 1);
+        EXPECT_NEAR((rc.top + rc.bottom) / 2, GetSystemMetrics(SM_CYSCREEN) / 2, 1);
+        LOGFONTW font = {};
+        GetObjectW(reinterpret_cast<HFONT>(SendMessageW(wait, WM_GETFONT, 0, 0)), sizeof(font), &font);
+        EXPECT_EQ(font.lfHeight, PointsToHeight(14, at));
+        EXPECT_EQ(main.InfoHeight(), RectInParent(main.gbxInfo.Handle()).bottom - RectInParent(main.gbxInfo.Handle()).top);
+        EXPECT_SCALED_OR_MORE(main.InfoHeight(), TfMain::kInfoHeight, at);
+    }
+}

@@ -17,6 +17,7 @@
 #include "archive/ZipTest.h"
 #include "model/Codepage.h"
 #include "run/MainFormUnit.h"
+#include "tests/win/DpiFit.h"
 #include "tests/win/MainFormAccess.h"
 #include "tests/win/RunWatch.h"
 #include "tests/win/WinTestUtil.h"
@@ -749,4 +750,157 @@ TEST(MainRun, WheelAndArrowsMoveTheAnswersScrollBar) {
     EXPECT_EQ(position(), 0);
     main.FormKeyDown(VK_DOWN);
     EXPECT_EQ(position(), 2);
+}
+
+namespace {
+
+// The information box as a person sees it while a question waits: every text whole, every control
+// inside the box and clear of the others, and the sizes the design's at `dpi` (or more, where a
+// text needs it). Runs on the person's thread; the stage's thread is busy waiting and answers.
+void ExpectStageAt(TfMainForTest& main, int dpi) {
+    SCOPED_TRACE("at " + std::to_string(dpi) + " DPI");
+    EXPECT_EQ(main.Dpi(), dpi);
+    HWND box = main.gbxInfo.Handle();
+    EXPECT_TEXTS_FIT(box);
+    EXPECT_TEXTS_FIT(main.pnlQuestion.Handle());
+
+    const RECT boxRect = RectInParent(box);
+    const int screenWidth = GetSystemMetrics(SM_CXSCREEN), screenHeight = GetSystemMetrics(SM_CYSCREEN);
+    EXPECT_SCALED_OR_MORE(boxRect.bottom - boxRect.top, TfMain::kInfoHeight, dpi);
+    EXPECT_EQ(boxRect.bottom - boxRect.top, main.InfoHeight());
+    EXPECT_EQ(boxRect.bottom, screenHeight) << "the box sits on the stage's bottom edge";
+    EXPECT_SCALED(boxRect.left, 10, dpi);
+    EXPECT_EQ(boxRect.right, screenWidth - boxRect.left);
+
+    std::vector<HWND> controls;
+    for (HWND c = GetWindow(box, GW_CHILD); c != nullptr; c = GetWindow(c, GW_HWNDNEXT)) {
+        if (IsWindowVisible(c)) controls.push_back(c);
+    }
+    EXPECT_GE(controls.size(), 10u);
+    RECT client;
+    GetClientRect(box, &client);
+    for (size_t i = 0; i < controls.size(); ++i) {
+        const RECT rc = RectInParent(controls[i]);
+        const std::string name = WideToCp1251(WindowText(controls[i]));
+        EXPECT_TRUE(rc.left >= 0 && rc.top > 0 && rc.right <= client.right && rc.bottom <= client.bottom)
+            << Cp1251ToUtf8(name) << " inside the box";
+        for (size_t j = i + 1; j < controls.size(); ++j) {
+            RECT other = RectInParent(controls[j]), common;
+            EXPECT_FALSE(IntersectRect(&common, &rc, &other))
+                << Cp1251ToUtf8(name) << " clear of " << Cp1251ToUtf8(WideToCp1251(WindowText(controls[j])));
+        }
+    }
+    // A screen too narrow for the columns as designed gives each the room of its texts.
+    for (HWND button : {main.btnSkip, main.btnInterrupt}) {
+        const RECT rc = RectInParent(button);
+        EXPECT_SCALED_OR_MORE(rc.right - rc.left, 80, dpi);
+        EXPECT_SCALED_OR_MORE(rc.bottom - rc.top, 30, dpi);
+    }
+    const RECT limit = RectInParent(main.lbTimeLimit), bar = RectInParent(main.prbTimeLimit);
+    EXPECT_SCALED_OR_MORE(limit.right - limit.left, 80, dpi);
+    EXPECT_EQ(bar.right - bar.left, limit.right - limit.left);
+    EXPECT_SCALED(bar.bottom - bar.top, 20, dpi);
+    EXPECT_GT(bar.top, limit.top) << "the bar under its label";
+    if (dpi == 96) {
+        // The 1024-pixel screen holds the design exactly.
+        EXPECT_EQ(boxRect.bottom - boxRect.top, 93);
+        const int right = client.right - 16;
+        const RECT skip = RectInParent(main.btnSkip), interrupt = RectInParent(main.btnInterrupt);
+        EXPECT_EQ(skip.left, right - 140);
+        EXPECT_EQ(skip.top, 20);
+        EXPECT_EQ(skip.right, right);
+        EXPECT_EQ(skip.bottom, 50);
+        EXPECT_EQ(interrupt.top, 54);
+        EXPECT_EQ(limit.left, right - 356);
+        EXPECT_EQ(limit.top, 24);
+        EXPECT_EQ(limit.right - limit.left, 200);
+        EXPECT_EQ(bar.top, 48);
+        const RECT count = RectInParent(main.lbQuestionsCount);
+        EXPECT_EQ(count.left, client.right / 2 - 110);
+        EXPECT_EQ(count.top, 28);
+        EXPECT_EQ(count.right - count.left, 220);
+        EXPECT_EQ(count.bottom - count.top, 18);
+    }
+
+    const RECT panel = RectInParent(main.pnlQuestion.Handle());
+    EXPECT_SCALED(panel.left, 10, dpi);
+    EXPECT_SCALED(panel.top, 10, dpi);
+    EXPECT_EQ(panel.right - panel.left, screenWidth * 50 / 100);
+    EXPECT_GE(panel.bottom - panel.top, screenHeight * 30 / 100 - ScaleForDpi(20, dpi));
+    LOGFONTW font = {};
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(main.lbQuestion, WM_GETFONT, 0, 0)), sizeof(font), &font);
+    EXPECT_EQ(font.lfHeight, PointsToHeight(14, dpi)) << "the question's 14 points at this DPI";
+    const RECT label = RectInParent(main.lbQuestion);
+    EXPECT_SCALED(label.left, 12, dpi);
+}
+
+TTestSource RealisticTest() {
+    TTestSource source = TypedTest(10);
+    source.ExtraFieldCaption = "Группа";
+    source.LimitSeconds = 3600;
+    source.LimitWholeTest = true;
+    source.ShowMark = true;
+    source.MaxScore = 100;
+    source.QuestionFontSize = 14;
+    source.Questions[0].Text =
+        "Какое из перечисленных ниже веществ при обычных условиях является жидкостью, а при нагревании до "
+        "ста градусов превращается в пар?";
+    return source;
+}
+
+}  // namespace
+
+// A run at the screen's scaling (the null driver's 1024 x 768 screen): the information box holds
+// the person's name, group, question count, mark, the time limit and both buttons.
+TEST(DpiFit, TheStageHoldsEveryTextOfARun) {
+    TBuiltTest test(RealisticTest());
+    TOwned<TfMainForTest> main(test.Info);
+    ASSERT_TRUE(main.Create());
+    ShowWindow(main.Handle(), SW_SHOW);
+    main.Result->ResultsPath = test.ResultsPath();
+    const int dpi = ExpectedTestDpi();
+    std::wstring count, limitShown;
+    TPerson person(main, [&](TPerson& p) {
+        p.Register(L"Иванова Анна Сергеевна", L"ИВТ-21");
+        if (!p.WaitQuestion(1)) return;
+        count = WindowText(main.lbQuestionsCount);
+        limitShown = IsWindowEnabled(main.lbTimeLimit) ? L"enabled" : L"greyed";
+        ExpectStageAt(main, dpi);
+        p.Interrupt(true);
+        p.CloseResult(false);
+    });
+    main.RunTestLoop();
+    person.Join();
+    EXPECT_EQ(count, L"Вопрос 1 из 10");
+    EXPECT_EQ(limitShown, L"enabled");
+}
+
+// Moved to a screen of another scaling while a question waits: new fonts, and the stage laid out
+// for that scaling.
+TEST(DpiFit, TheStageFollowsAChangeOfScaling) {
+    TBuiltTest test(RealisticTest());
+    TOwned<TfMainForTest> main(test.Info);
+    ASSERT_TRUE(main.Create());
+    ShowWindow(main.Handle(), SW_SHOW);
+    main.Result->ResultsPath = test.ResultsPath();
+    const int dpi = ExpectedTestDpi();
+    // Larger from the smaller scalings (to 192 DPI on a 1024-pixel screen), smaller from the larger.
+    const int newDpi = dpi < 144 ? 192 : 96;
+    TPerson person(main, [&](TPerson& p) {
+        p.Register(L"Иванова Анна Сергеевна", L"ИВТ-21");
+        if (!p.WaitQuestion(1)) return;
+        RECT suggested;
+        GetWindowRect(main.Handle(), &suggested);
+        SendMessageW(main.Handle(), 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(newDpi, newDpi),
+                     reinterpret_cast<LPARAM>(&suggested));
+        ExpectStageAt(main, newDpi);
+        RECT rc;
+        GetWindowRect(main.Handle(), &rc);
+        EXPECT_EQ(rc.right - rc.left, GetSystemMetrics(SM_CXSCREEN)) << "the stage still covers the screen";
+        EXPECT_EQ(rc.bottom - rc.top, GetSystemMetrics(SM_CYSCREEN));
+        p.Interrupt(true);
+        p.CloseResult(false);
+    });
+    main.RunTestLoop();
+    person.Join();
 }

@@ -9,6 +9,7 @@
 #include "answers/RightAnswerFormUnit.h"
 #include "model/Codepage.h"
 #include "platform/Win32Util.h"
+#include "tests/win/DpiFit.h"
 #include "tests/win/WinTestUtil.h"
 
 namespace {
@@ -584,3 +585,133 @@ TEST_F(RightAnswerTest, ShortContentHasNothingToScroll) {
 }
 
 }  // namespace
+
+namespace {
+
+// The right-answer window as a person sees it at `dpi`: its texts whole, the band, the button
+// and the viewport the design's scaled, or larger where a text needs it.
+void ExpectRightAnswerAt(const TfRightAnswer& form, int dpi) {
+    SCOPED_TRACE("at " + std::to_string(dpi) + " DPI");
+    EXPECT_EQ(form.Dpi(), dpi);
+    EXPECT_TEXTS_FIT(form.Handle());
+    RECT client;
+    GetClientRect(form.Handle(), &client);
+    EXPECT_SCALED_OR_MORE(client.right, 404, dpi);
+    const RECT band = RectInParent(form.shpInfo);
+    EXPECT_EQ(Width(band), client.right) << "the band is as wide as the window";
+    EXPECT_SCALED_OR_MORE(Height(band), 41, dpi);
+    for (HWND label : {form.lbAnswersStatus, form.lbAnswerDescription}) {
+        const RECT rc = RectInParent(label);
+        EXPECT_TRUE(rc.top >= band.top && rc.bottom <= band.bottom && rc.right <= band.right) << "on the band";
+    }
+    const RECT status = RectInParent(form.lbAnswersStatus), description = RectInParent(form.lbAnswerDescription);
+    EXPECT_GE(description.top, status.bottom) << "the description under the verdict";
+    const RECT icon = RectInParent(form.imgError);
+    EXPECT_SCALED(Width(icon), 32, dpi);
+    EXPECT_TRUE(icon.top >= band.top && icon.bottom <= band.bottom && icon.right <= status.left);
+
+    const RECT main = RectInParent(form.pnlMain), bar = RectInParent(form.scbVert);
+    EXPECT_EQ(main.top, band.bottom);
+    EXPECT_EQ(Width(main), client.right);
+    EXPECT_SCALED(Width(bar), 16, dpi);
+    EXPECT_LE(Height(main), ScaleForDpi(300, dpi));
+
+    const RECT button = RectInParent(form.btnClose), note = RectInParent(form.lbAutoClose);
+    EXPECT_SCALED_OR_MORE(Width(button), 89, dpi);
+    EXPECT_SCALED_OR_MORE(Height(button), 25, dpi);
+    EXPECT_SCALED(client.right - button.right, 8, dpi);
+    EXPECT_SCALED(client.bottom - button.bottom, 8, dpi);
+    EXPECT_GE(button.top, main.bottom);
+    EXPECT_LE(note.right, button.left);
+    EXPECT_GE(note.top, main.bottom);
+    // The glyph and the text of the owner-drawn button, which the text check cannot see.
+    const int closeText = TextExtent(form.btnClose, WindowText(form.btnClose)).cx;
+    EXPECT_GE(Width(button), ScaleForDpi(16 + 4, dpi) + closeText);
+    auto fontHeight = [](HWND control) {
+        LOGFONTW font = {};
+        GetObjectW(reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)), sizeof(font), &font);
+        return font.lfHeight;
+    };
+    EXPECT_EQ(fontHeight(form.lbAnswerDescription), NonClientMetricsForDpi(dpi).lfMessageFont.lfHeight);
+    EXPECT_EQ(fontHeight(form.lbAutoClose), NonClientMetricsForDpi(dpi).lfMessageFont.lfHeight);
+}
+
+// The window shown over a plain owner, with `look` run once while it is up.
+void ShowRightAnswer(const std::vector<TTestAnswer>& answers, long double ratio, uint8_t mode, int32_t seconds,
+                     const std::function<bool(TfRightAnswer&)>& look) {
+    HWND owner = CreateWindowExW(0, L"STATIC", L"main", WS_OVERLAPPED, 0, 0, 200, 100, nullptr, nullptr,
+                                 GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(owner, nullptr);
+    {
+        TOwned<TfRightAnswer> form;
+        ASSERT_TRUE(form.Create(owner));
+        bool looked = false;
+        TWhileShown script(form.Handle(), {[&] {
+                               if (!look(form)) return false;
+                               looked = true;
+                               PostMessageW(form.btnClose, WM_KEYDOWN, VK_ESCAPE, 0);
+                               return true;
+                           }});
+        form.ShowAnswer(answers, ratio, mode, seconds);
+        EXPECT_TRUE(looked);
+        EXPECT_FALSE(script.TimedOut());
+    }
+    DestroyWindow(owner);
+}
+
+std::vector<TTestAnswer> SingleChoice() {
+    return Answers({{0, "Вода кипит при 50 градусах"},
+                    {3, "Вода кипит при 100 градусах при нормальном атмосферном давлении"},
+                    {0, "Вода не кипит"}});
+}
+
+}  // namespace
+
+// A wrong answer with its right choice and the countdown, and a partly right typed answer with the
+// hint: every text whole at the screen's scaling.
+TEST(DpiFit, TheRightAnswerWindowHoldsItsTexts) {
+    const int dpi = ExpectedTestDpi();
+    struct Case {
+        const char* name;
+        std::vector<TTestAnswer> answers;
+        long double ratio;
+        uint8_t mode;
+        int32_t seconds;
+    } cases[] = {
+        {"wrong, with the countdown", SingleChoice(), 0, 0, 10},
+        {"partly right typed answer, with the hint", Answers({{1, "вода"}, {1, "H2O"}}), 0.5L, 1, -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::wstring note;
+        ShowRightAnswer(c.answers, c.ratio, c.mode, c.seconds, [&](TfRightAnswer& form) {
+            // The countdown shows from its second second on.
+            note = WindowText(form.lbAutoClose);
+            if (note.empty()) return false;
+            ExpectRightAnswerAt(form, dpi);
+            RECT window;
+            GetWindowRect(form.Handle(), &window);
+            EXPECT_EQ(window.left, (GetSystemMetrics(SM_CXSCREEN) - Width(window)) / 2) << "centred as grown";
+            return true;
+        });
+        EXPECT_EQ(note, c.seconds > 0 ? L"Автоматическое закрытие через 9 сек." : L"Для продолжения нажмите \"Закрыть\"");
+    }
+}
+
+// Moved to a screen of another scaling while it is shown: new fonts, and the window laid out again.
+TEST(DpiFit, TheRightAnswerWindowFollowsAChangeOfScaling) {
+    const int dpi = ExpectedTestDpi();
+    const int newDpi = dpi < 144 ? 192 : 96;
+    int heightBefore = 0;
+    ShowRightAnswer(SingleChoice(), 0, 0, 10, [&](TfRightAnswer& form) {
+        if (WindowText(form.lbAutoClose).empty()) return false;
+        heightBefore = Height(RectInParent(form.shpInfo));
+        RECT suggested;
+        GetWindowRect(form.Handle(), &suggested);
+        SendMessageW(form.Handle(), 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(newDpi, newDpi),
+                     reinterpret_cast<LPARAM>(&suggested));
+        ExpectRightAnswerAt(form, newDpi);
+        return true;
+    });
+    EXPECT_SCALED_OR_MORE(heightBefore, 41, dpi);
+}
