@@ -27,12 +27,27 @@ constexpr TModeColors kModeColors[] = {
     {{255, 255, 0}, {255, 255, 207}, {255, 255, 0}},
 };
 
+// Design pixels of one answer panel.
 constexpr int32_t kMargin = 10;
 constexpr int32_t kMinLabelHeight = 20;
 constexpr int32_t kButtonWidth = 50;
 constexpr int32_t kButtonHeight = 24;
+// The sound answer's text starts this far right of the Play button's left edge.
+constexpr int32_t kSoundLabelOffset = 120;
+// An object that states no size is laid out in these proportions (not pixels: never scaled).
 constexpr int32_t kDefaultObjectWidth = 200;
 constexpr int32_t kDefaultObjectHeight = 100;
+
+// The design pixels above at one DPI.
+struct TPanelMeasures {
+    explicit TPanelMeasures(int32_t dpi)
+        : Margin(ScaleForDpi(kMargin, dpi)),
+          MinLabelHeight(ScaleForDpi(kMinLabelHeight, dpi)),
+          ButtonWidth(ScaleForDpi(kButtonWidth, dpi)),
+          ButtonHeight(ScaleForDpi(kButtonHeight, dpi)),
+          SoundLabelOffset(ScaleForDpi(kSoundLabelOffset, dpi)) {}
+    int32_t Margin, MinLabelHeight, ButtonWidth, ButtonHeight, SoundLabelOffset;
+};
 
 bool InRange(int32_t position, size_t count) {
     return position >= 0 && static_cast<size_t>(position) < count;
@@ -42,12 +57,13 @@ bool HidesLabel(TAttachKind kind) {
     return kind == akPicture || kind == akFme || kind == akOle;
 }
 
-// Top 10, the width left of the right margin, and the height the caller measures for it.
-TLayoutRect FitLabel(int32_t left, int32_t width, const std::function<int32_t(int32_t)>& labelHeight) {
+// Top at the margin, the width left of the right margin, and the height the caller measures for it.
+TLayoutRect FitLabel(int32_t left, int32_t width, int32_t margin,
+                     const std::function<int32_t(int32_t)>& labelHeight) {
     TLayoutRect label;
     label.Left = left;
-    label.Top = kMargin;
-    label.Width = width - left - kMargin;
+    label.Top = margin;
+    label.Width = width - left - margin;
     label.Height = labelHeight(label.Width);
     return label;
 }
@@ -160,7 +176,7 @@ void TAnswerListModel::MoveAnswer(int32_t from, int32_t to) {
         std::rotate(begin + to, begin + from, begin + from + 1);
     }
     // The answers keep their heights; their places in the stack follow the new order.
-    StackAnswerPanels(entries_);
+    StackAnswerPanels(entries_, Dpi);
 }
 
 TPressResult TAnswerListModel::LeftButtonDown(int32_t position) {
@@ -267,77 +283,89 @@ std::vector<size_t> AnswerDisplayOrder(size_t n, bool shuffle) {
 }
 
 TPanelLayout LayoutAnswerPanel(const TAnswerEntry& entry, int32_t width, int32_t pictureWidth,
-                               int32_t pictureHeight, const std::function<int32_t(int32_t)>& labelHeight) {
+                               int32_t pictureHeight, const std::function<int32_t(int32_t)>& labelHeight,
+                               int32_t dpi) {
+    const TPanelMeasures m(dpi);
+    // The room kept on both sides of a picture or object together.
+    const int32_t sides = 2 * m.Margin;
     TPanelLayout layout;
     const int32_t w = width;
     // Text only, or an attachment that lives in a popup: the label alone.
     if (entry.TextOnly || (entry.AttachKind != akPicture && entry.AttachKind != akSound &&
                            entry.AttachKind != akFme && entry.AttachKind != akOle)) {
-        layout.Label = FitLabel(kMargin, w, labelHeight);
-        layout.Height = std::max(layout.Label.Height, kMinLabelHeight) + 2 * kMargin;
+        layout.Label = FitLabel(m.Margin, w, m.Margin, labelHeight);
+        layout.Height = std::max(layout.Label.Height, m.MinLabelHeight) + 2 * m.Margin;
         return layout;
     }
     const bool wide = entry.Text.empty() || entry.Attach.ReplaceText;
     switch (entry.AttachKind) {
         case akPicture: {
             TLayoutRect& image = layout.Image;
-            image.Top = kMargin;
+            image.Top = m.Margin;
             // A picture that could not report a width gets no room rather than a division by zero.
             if (pictureWidth != 0) {
                 if (wide) {
-                    image.Width = std::min(w * 60 / 100 - 20, pictureWidth);
+                    image.Width = std::min(w * 60 / 100 - sides, pictureWidth);
                     image.Left = (w - image.Width) / 2;
                 } else {
-                    image.Left = kMargin;
-                    image.Width = std::min(w * 50 / 100 - 20, pictureWidth);
+                    image.Left = m.Margin;
+                    image.Width = std::min(w * 50 / 100 - sides, pictureWidth);
                 }
                 image.Height = static_cast<int32_t>(static_cast<int64_t>(pictureHeight) * image.Width / pictureWidth);
             } else {
-                image.Left = wide ? w / 2 : kMargin;
+                image.Left = wide ? w / 2 : m.Margin;
             }
-            layout.Label = FitLabel(image.Width + 20, w, labelHeight);
-            layout.Height = std::max({layout.Label.Height, kMinLabelHeight, image.Height}) + 2 * kMargin;
+            layout.Label = FitLabel(image.Width + sides, w, m.Margin, labelHeight);
+            layout.Height = std::max({layout.Label.Height, m.MinLabelHeight, image.Height}) + 2 * m.Margin;
             break;
         }
         case akSound:
-            layout.Play = {kMargin, kMargin, kButtonWidth, kButtonHeight};
-            layout.Stop = {layout.Play.Left + layout.Play.Width + kMargin, kMargin, kButtonWidth, kButtonHeight};
-            layout.Label = FitLabel(layout.Play.Left + 120, w, labelHeight);
-            layout.Height = std::max({layout.Label.Height, kMinLabelHeight, kButtonHeight}) + 2 * kMargin;
+            layout.Play = {m.Margin, m.Margin, m.ButtonWidth, m.ButtonHeight};
+            layout.Stop = {layout.Play.Left + layout.Play.Width + m.Margin, m.Margin, m.ButtonWidth, m.ButtonHeight};
+            layout.Label = FitLabel(layout.Play.Left + m.SoundLabelOffset, w, m.Margin, labelHeight);
+            layout.Height = std::max({layout.Label.Height, m.MinLabelHeight, m.ButtonHeight}) + 2 * m.Margin;
             break;
         default: {  // embedded object
             const int32_t objectW = entry.Attach.Width != 0 ? entry.Attach.Width : kDefaultObjectWidth;
             const int32_t objectH = entry.Attach.Height != 0 ? entry.Attach.Height : kDefaultObjectHeight;
-            layout.Label = FitLabel(HalfOf(w), w, labelHeight);
-            int32_t ow = wide ? w * 60 / 100 - 20 : HalfOf(w) - 20;
+            layout.Label = FitLabel(HalfOf(w), w, m.Margin, labelHeight);
+            int32_t ow = wide ? w * 60 / 100 - sides : HalfOf(w) - sides;
             // A panel too narrow for the object hides it instead of giving it a negative size.
             if (ow < 0) {
                 ow = 0;
             }
             layout.ObjectVisible = ow != 0;
             const int32_t oh = static_cast<int32_t>(static_cast<int64_t>(objectH) * ow / objectW);
-            layout.Object.Left = entry.LabelVisible ? kMargin : (w - ow) / 2;
+            layout.Object.Left = entry.LabelVisible ? m.Margin : (w - ow) / 2;
             layout.Object.Width = ow;
             layout.Object.Height = oh;
-            layout.Object.Top = std::max(0, (layout.Label.Height - oh) / 2) + kMargin;
-            layout.Height = std::max({layout.Label.Height, kMinLabelHeight, oh}) + 2 * kMargin;
+            layout.Object.Top = std::max(0, (layout.Label.Height - oh) / 2) + m.Margin;
+            layout.Height = std::max({layout.Label.Height, m.MinLabelHeight, oh}) + 2 * m.Margin;
             break;
         }
     }
     return layout;
 }
 
-int32_t StackAnswerPanels(std::vector<TAnswerEntry>& entries) {
+int32_t AnswerPanelMargin(int32_t dpi) { return ScaleForDpi(kMargin, dpi); }
+
+int32_t StackAnswerPanels(std::vector<TAnswerEntry>& entries, int32_t dpi) {
     if (entries.empty()) {
         return 0;
     }
-    int32_t top = kMargin;
+    const int32_t gap = AnswerPanelMargin(dpi);
+    int32_t top = gap;
     for (TAnswerEntry& entry : entries) {
         entry.Top = top;
-        top += entry.Height + kMargin;
+        top += entry.Height + gap;
     }
     // The gap after the last panel is the margin below it.
     return top;
+}
+
+TLayoutSize AnswerPopupSize(int32_t mainWidth, int32_t mainHeight, int32_t dpi) {
+    return {RoundToInt32(static_cast<long double>(mainWidth) * 50 / 100) - ScaleForDpi(30, dpi),
+            RoundToInt32(static_cast<long double>(mainHeight) * 30 / 100) - ScaleForDpi(20, dpi)};
 }
 
 int32_t ScrollPositionToShow(int32_t contentHeight, int32_t viewHeight, int32_t position, int32_t maxPosition,

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "model/TestData.h"
+#include "platform/DpiScale.h"
 
 // The list's own numbering of the answer modes.
 enum TListMode : uint8_t { lmSingle = 0, lmMultiple = 1, lmOrdering = 2, lmTyped = 3 };
@@ -70,6 +71,8 @@ class TAnswerListModel {
 public:
     uint8_t Mode = lmSingle;
     bool Locked = false;
+    // The DPI the answers are laid out for: a move re-stacks them with its gaps.
+    int32_t Dpi = kDesignDpi;
 
     // Appends an answer at the bottom (display position Count() before the call). Without a
     // `path` the attachment is opened by its text name `file`.
@@ -134,14 +137,26 @@ struct TPanelLayout {
     int32_t Height = 0;   // of the whole panel
 };
 
-// `width` is the panel's width; `picture` the natural size of an inline picture (kind 1 only);
-// `labelEmpty` whether the shown text is empty.
+// `width` is the panel's width; `picture` the natural size of an inline picture (kind 1 only),
+// in pixels of the screen. The margins, buttons and gaps are design pixels scaled for `dpi`.
 TPanelLayout LayoutAnswerPanel(const TAnswerEntry& entry, int32_t width, int32_t pictureWidth,
-                               int32_t pictureHeight, const std::function<int32_t(int32_t)>& labelHeight);
+                               int32_t pictureHeight, const std::function<int32_t(int32_t)>& labelHeight,
+                               int32_t dpi = kDesignDpi);
 
-// Stacks the panels (their Height set) 10 pixels apart with 10 above the first and below the
-// last: sets each Top, returns the content height (0 for an empty list).
-int32_t StackAnswerPanels(std::vector<TAnswerEntry>& entries);
+// Stacks the panels (their Height set) 10 design pixels apart with 10 above the first and below
+// the last: sets each Top, returns the content height (0 for an empty list).
+int32_t StackAnswerPanels(std::vector<TAnswerEntry>& entries, int32_t dpi = kDesignDpi);
+
+// The margin the answer panels keep from the list's sides, and the gap between them, at `dpi`.
+int32_t AnswerPanelMargin(int32_t dpi);
+
+// The answer popup's size for a main window of this client size: half its width less 30 by 30 %
+// of its height less 20 (the shares rounded, a half to even; the 30 and 20 design pixels at `dpi`).
+struct TLayoutSize {
+    int32_t Width = 0, Height = 0;
+    bool operator==(const TLayoutSize& o) const { return Width == o.Width && Height == o.Height; }
+};
+TLayoutSize AnswerPopupSize(int32_t mainWidth, int32_t mainHeight, int32_t dpi = kDesignDpi);
 
 // The scroll position (the answers window keeps it in percent of the content height, the offset
 // being the rounded share of it) that brings the content's band [top, bottom) into a view

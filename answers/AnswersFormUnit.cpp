@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "model/Codepage.h"
+#include "platform/Dpi.h"
 #include "platform/Win32Util.h"
 #include "run/Scoring.h"
 #include "run/TestLog.h"
@@ -23,19 +24,32 @@ constexpr int kIdOk = 106;
 constexpr int kIdHint = 107;
 constexpr int kIdHintShape = 108;
 constexpr UINT_PTR kMemoSubclassId = 1;
+// WM_DPICHANGED: our windows take it, with no rectangle, as the news of a new DPI for a child.
+constexpr UINT kDpiChangedMessage = 0x02E0;
 
-constexpr int kScrollWidth = 16;
+// Design pixels (of a 96-DPI screen), scaled for the window's DPI where they are used.
 constexpr int kScrollMax = 100;
+constexpr int kScrollWidth = 16;
 constexpr int kInputBorder = 10;
 constexpr int kInitialWidth = 405;
 constexpr int kInitialHeight = 206;
+// The height the typed answer's box asks for.
+constexpr int kInputContentHeight = 100;
+// The answers window is this much narrower than half the main window.
+constexpr int kWidthLess = 30;
 
 // pnlControl as designed on a 397-pixel-wide client area; the right-anchored parts keep
 // their distance from the right edge.
 constexpr int kControlDesignHeight = 56;
 constexpr int kOkTop = 8, kOkWidth = 73, kOkHeight = 33, kOkRightGap = 6;
-constexpr int kShapeLeft = 7, kShapeTop = 6, kShapeRightGap = kOkWidth + kOkRightGap + 6, kShapeBottomGap = 5;
+constexpr int kShapeLeft = 7, kShapeTop = 6, kShapeOkGap = 6, kShapeBottomGap = 5;
 constexpr int kHintLeft = 8, kHintTop = 8;
+// The hint label is this much narrower than its rectangle.
+constexpr int kHintNarrower = 4;
+// Inside "ОК": the tick starts 10 from the left edge, 14 wide and 12 high, drawn 3 thick; the
+// caption follows 18 from the tick's start, and as much room as before the tick stays after it.
+constexpr int kTickLeft = 10, kTickWidth = 14, kTickPen = 3, kCaptionFromTick = 18;
+constexpr int kFocusInset = 3;
 
 const char* const kHints[4] = {
     "Укажите единственно правильный ответ, щелкнув по нему мышью, а затем нажмите кнопку \"ОК\"",
@@ -45,6 +59,16 @@ const char* const kHints[4] = {
 };
 
 int Rounded(long double value) { return RoundToInt32(value); }
+
+// A child's rectangle in its parent, scaled from one DPI to another.
+void ScaleChildRect(HWND child, int from, int to) {
+    RECT rc;
+    GetWindowRect(child, &rc);
+    MapWindowPoints(nullptr, GetParent(child), reinterpret_cast<POINT*>(&rc), 2);
+    SetWindowPos(child, nullptr, MulDiv(rc.left, to, from), MulDiv(rc.top, to, from),
+                 MulDiv(rc.right - rc.left, to, from), MulDiv(rc.bottom - rc.top, to, from),
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+}
 
 // Panels that hold controls: what the controls tell their parent goes on to the answers window.
 LRESULT CALLBACK StripProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -103,13 +127,8 @@ HWND MakeChild(HWND parent, const wchar_t* cls, const wchar_t* text, DWORD style
     return hwnd;
 }
 
-HFONT MakeFont(const wchar_t* face, int points, BYTE charset) {
-    int height = 0;
-    if (points != 0) {
-        HDC dc = GetDC(nullptr);
-        height = -MulDiv(points, GetDeviceCaps(dc, LOGPIXELSY), 72);
-        ReleaseDC(nullptr, dc);
-    }
+HFONT MakeFont(const wchar_t* face, int points, BYTE charset, int dpi) {
+    const int height = points != 0 ? PointsToHeight(points, dpi) : 0;
     return CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, charset, OUT_DEFAULT_PRECIS,
                        CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face);
 }
@@ -130,12 +149,13 @@ bool TfAnswers::Create(HWND mainWindow) {
     RegisterHelperClass(kHintShapeClass, HintShapeProc, nullptr);
     // A caption but no system menu: no caption buttons, and the frame still resizes.
     const DWORD style = WS_CHILD | WS_CAPTION | WS_THICKFRAME | WS_CLIPCHILDREN | WS_CLIPSIBLINGS;
-    if (!CreateHandle(WS_EX_CONTROLPARENT, kAnswersClass, L"Ответы", style, 0, 0, kInitialWidth, kInitialHeight,
-                      mainWindow))
+    PrepareDpi(mainWindow);
+    if (!CreateHandle(WS_EX_CONTROLPARENT, kAnswersClass, L"Ответы", style, 0, 0, Scale(kInitialWidth),
+                      Scale(kInitialHeight), mainWindow))
         return false;
 
-    formFont_ = MakeFont(L"MS Sans Serif", 8, DEFAULT_CHARSET);
-    answerFont_ = MakeFont(L"Times New Roman", 0, RUSSIAN_CHARSET);
+    formFont_ = MakeFont(L"MS Sans Serif", 8, DEFAULT_CHARSET, Dpi());
+    answerFont_ = MakeFont(L"Times New Roman", fontSize_, RUSSIAN_CHARSET, Dpi());
 
     scbVert = MakeChild(Handle(), L"SCROLLBAR", L"", WS_VISIBLE | SBS_VERT, 0, kIdScroll, nullptr);
     SCROLLINFO si = {};
@@ -146,7 +166,7 @@ bool TfAnswers::Create(HWND mainWindow) {
     SetScrollInfo(scbVert, SB_CTL, &si, FALSE);
     frAnswersList.OnSelectionChange = [this](bool value) { SetOkEnabled(value); };
     frAnswersList.OnFocusMove = [this](int position) { ScrollToShow(position); };
-    frAnswersList.Create(Handle(), kScrollWidth, 0, kInitialWidth - kScrollWidth, kInitialHeight);
+    frAnswersList.Create(Handle(), ScrollWidth(), 0, Scale(kInitialWidth) - ScrollWidth(), Scale(kInitialHeight));
 
     pnlInput = MakeChild(Handle(), kStripClass, L"", WS_CLIPCHILDREN, WS_EX_CONTROLPARENT, kIdInput, nullptr);
     mmInputAnswer = MakeChild(pnlInput, L"EDIT", L"",
@@ -161,13 +181,14 @@ bool TfAnswers::Create(HWND mainWindow) {
     btnOk = MakeChild(pnlControl, L"BUTTON", L"ОК", WS_VISIBLE | WS_TABSTOP | BS_OWNERDRAW, 0, kIdOk, formFont_);
     // The hint label sits on top of its rectangle.
     SetWindowPos(lbHint, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    controlHeight_ = kControlDesignHeight;
+    controlHeight_ = Scale(kControlDesignHeight);
     Layout();
     return scbVert != nullptr && frAnswersList.Handle() != nullptr && mmInputAnswer != nullptr && btnOk != nullptr;
 }
 
 void TfAnswers::SetFontSize(int points) {
-    HFONT font = MakeFont(L"Times New Roman", points, RUSSIAN_CHARSET);
+    fontSize_ = points;
+    HFONT font = MakeFont(L"Times New Roman", points, RUSSIAN_CHARSET, Dpi());
     SendMessageW(mmInputAnswer, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
     if (answerFont_ != nullptr) DeleteObject(answerFont_);
     answerFont_ = font;
@@ -183,7 +204,7 @@ void TfAnswers::LoadAnswers(const std::vector<TTestAnswer>& answers, bool shuffl
     RECT rc;
     GetWindowRect(Handle(), &rc);
     MapWindowPoints(nullptr, mainWindow_, reinterpret_cast<POINT*>(&rc), 2);
-    SetWindowPos(Handle(), nullptr, 0, 0, Rounded(mainWidth * 50.0L / 100) - 30, rc.bottom - rc.top,
+    SetWindowPos(Handle(), nullptr, 0, 0, Rounded(mainWidth * 50.0L / 100) - Scale(kWidthLess), rc.bottom - rc.top,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 
     frAnswersList.Clear();
@@ -245,16 +266,45 @@ void TfAnswers::SetOkEnabled(bool value) {
 }
 
 int TfAnswers::ContentHeight() const {
-    return inputVisible_ ? 100 : frAnswersList.ContentHeight();
+    return inputVisible_ ? Scale(kInputContentHeight) : frAnswersList.ContentHeight();
 }
 
 int TfAnswers::ControlHeight() const { return controlHeight_; }
 
+int TfAnswers::ScrollWidth() const {
+    // The design's 16 pixels grow as the system's own scroll bar does from 96 DPI to this one (Wine
+    // and Windows 10 make theirs 17 at 96, and the design keeps 16 there).
+    const int atDesign = SystemMetricForDpi(SM_CXVSCROLL, kDesignDpi);
+    if (atDesign <= 0) return Scale(kScrollWidth);
+    return MulDiv(kScrollWidth, SystemMetricForDpi(SM_CXVSCROLL, Dpi()), atDesign);
+}
+
+SIZE TfAnswers::OkSize() const {
+    SIZE size = {Scale(kOkWidth), Scale(kOkHeight)};
+    if (btnOk == nullptr) return size;
+    // The tick, the caption and the room after it, or the edges above and below the caption,
+    // may need more than the design gives where the font is larger than the scaling.
+    RECT rc = {0, 0, 0, 0};
+    HDC dc = GetDC(btnOk);
+    HGDIOBJ old = SelectObject(dc, formFont_);
+    DrawTextW(dc, L"ОК", -1, &rc, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+    SelectObject(dc, old);
+    ReleaseDC(btnOk, dc);
+    const int edgeX = SystemMetricForDpi(SM_CXEDGE, Dpi()), edgeY = SystemMetricForDpi(SM_CYEDGE, Dpi());
+    const int needWidth = Scale(kTickLeft) + Scale(kCaptionFromTick) + rc.right + Scale(kTickLeft) + edgeX;
+    const int needHeight = rc.bottom + 2 * (Scale(kFocusInset) + edgeY);
+    size.cx = std::max<LONG>(size.cx, needWidth);
+    size.cy = std::max<LONG>(size.cy, needHeight);
+    return size;
+}
+
 void TfAnswers::pnlControlResize() {
     RECT client;
     GetClientRect(Handle(), &client);
-    const int shapeWidth = std::max(0, static_cast<int>(client.right) - kShapeLeft - kShapeRightGap);
-    const int hintWidth = std::max(0, shapeWidth - 4);
+    okSize_ = OkSize();
+    const int shapeRightGap = okSize_.cx + Scale(kOkRightGap) + Scale(kShapeOkGap);
+    const int shapeWidth = std::max(0, static_cast<int>(client.right) - Scale(kShapeLeft) - shapeRightGap);
+    const int hintWidth = std::max(0, shapeWidth - Scale(kHintNarrower));
     std::wstring text(static_cast<size_t>(GetWindowTextLengthW(lbHint)) + 1, L'\0');
     text.resize(static_cast<size_t>(GetWindowTextW(lbHint, &text[0], static_cast<int>(text.size()))));
     // An empty label still takes the height of one line.
@@ -266,8 +316,9 @@ void TfAnswers::pnlControlResize() {
     SelectObject(dc, old);
     ReleaseDC(lbHint, dc);
     const int hintHeight = rc.bottom - rc.top;
-    SetWindowPos(lbHint, nullptr, kHintLeft, kHintTop, hintWidth, hintHeight, SWP_NOZORDER | SWP_NOACTIVATE);
-    controlHeight_ = std::max(kHintTop * 2 + hintHeight, kOkTop * 2 + kOkHeight);
+    SetWindowPos(lbHint, nullptr, Scale(kHintLeft), Scale(kHintTop), hintWidth, hintHeight,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    controlHeight_ = std::max<int>(Scale(kHintTop) * 2 + hintHeight, Scale(kOkTop) * 2 + okSize_.cy);
 }
 
 void TfAnswers::Layout() {
@@ -277,20 +328,50 @@ void TfAnswers::Layout() {
     const int width = client.right, height = client.bottom;
     SetWindowPos(pnlControl, nullptr, 0, height - controlHeight_, width, controlHeight_,
                  SWP_NOZORDER | SWP_NOACTIVATE);
-    SetWindowPos(btnOk, nullptr, width - kOkWidth - kOkRightGap, kOkTop, kOkWidth, kOkHeight,
+    SetWindowPos(btnOk, nullptr, width - okSize_.cx - Scale(kOkRightGap), Scale(kOkTop), okSize_.cx, okSize_.cy,
                  SWP_NOZORDER | SWP_NOACTIVATE);
-    SetWindowPos(shpHint, nullptr, kShapeLeft, kShapeTop, std::max(0, width - kShapeLeft - kShapeRightGap),
-                 std::max(0, controlHeight_ - kShapeTop - kShapeBottomGap), SWP_NOZORDER | SWP_NOACTIVATE);
+    const int shapeRightGap = okSize_.cx + Scale(kOkRightGap) + Scale(kShapeOkGap);
+    SetWindowPos(shpHint, nullptr, Scale(kShapeLeft), Scale(kShapeTop),
+                 std::max(0, width - Scale(kShapeLeft) - shapeRightGap),
+                 std::max(0, controlHeight_ - Scale(kShapeTop) - Scale(kShapeBottomGap)), SWP_NOZORDER | SWP_NOACTIVATE);
 
     const int areaHeight = std::max(0, height - controlHeight_);
     // The input panel takes the scroll bar's place, which is hidden in typed mode.
-    const int left = ListVisible() ? kScrollWidth : 0;
-    SetWindowPos(scbVert, nullptr, 0, 0, kScrollWidth, areaHeight, SWP_NOZORDER | SWP_NOACTIVATE);
+    const int scrollWidth = ScrollWidth();
+    const int left = ListVisible() ? scrollWidth : 0;
+    const int border = Scale(kInputBorder);
+    SetWindowPos(scbVert, nullptr, 0, 0, scrollWidth, areaHeight, SWP_NOZORDER | SWP_NOACTIVATE);
     SetWindowPos(frAnswersList.Handle(), nullptr, left, 0, std::max(0, width - left), areaHeight,
                  SWP_NOZORDER | SWP_NOACTIVATE);
     SetWindowPos(pnlInput, nullptr, left, 0, std::max(0, width - left), areaHeight, SWP_NOZORDER | SWP_NOACTIVATE);
-    SetWindowPos(mmInputAnswer, nullptr, kInputBorder, kInputBorder, std::max(0, width - left - 2 * kInputBorder),
-                 std::max(0, areaHeight - 2 * kInputBorder), SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(mmInputAnswer, nullptr, border, border, std::max(0, width - left - 2 * border),
+                 std::max(0, areaHeight - 2 * border), SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TfAnswers::DpiChanged(int oldDpi, const RECT* suggested) {
+    // The new fonts go to the controls before the old ones are deleted.
+    HFONT formFont = MakeFont(L"MS Sans Serif", 8, DEFAULT_CHARSET, Dpi());
+    HFONT answerFont = MakeFont(L"Times New Roman", fontSize_, RUSSIAN_CHARSET, Dpi());
+    SendMessageW(lbHint, WM_SETFONT, reinterpret_cast<WPARAM>(formFont), TRUE);
+    SendMessageW(btnOk, WM_SETFONT, reinterpret_cast<WPARAM>(formFont), TRUE);
+    SendMessageW(mmInputAnswer, WM_SETFONT, reinterpret_cast<WPARAM>(answerFont), TRUE);
+    if (formFont_ != nullptr) DeleteObject(formFont_);
+    if (answerFont_ != nullptr) DeleteObject(answerFont_);
+    formFont_ = formFont;
+    answerFont_ = answerFont;
+    // The list is laid out for the new DPI before its height is read here: Windows tells it only
+    // after this window.
+    if (frAnswersList.Handle() != nullptr && frAnswersList.Dpi() != Dpi()) {
+        SendMessageW(frAnswersList.Handle(), kDpiChangedMessage, MAKEWPARAM(Dpi(), Dpi()), 0);
+    }
+    TWindow::DpiChanged(oldDpi, suggested);
+    // Windows moves and sizes only top-level windows for a new DPI; this one keeps its place and
+    // size in the main window's proportions until the next question places it again.
+    if (suggested == nullptr && oldDpi > 0) ScaleChildRect(Handle(), oldDpi, Dpi());
+    pnlControlResize();
+    Layout();
+    FormResize();
+    InvalidateRect(Handle(), nullptr, TRUE);
 }
 
 void TfAnswers::FormResize() {
@@ -331,7 +412,7 @@ void TfAnswers::ScrollToShow(int position) {
     GetClientRect(frAnswersList.Handle(), &view);
     SCROLLINFO si = ScrollBarInfo(scbVert);
     // The gaps around the panel come into view with it.
-    constexpr int kGap = 10;
+    const int kGap = AnswerPanelMargin(Dpi());
     const int target = ScrollPositionToShow(ContentHeight(), view.bottom, si.nPos, kScrollMax - static_cast<int>(si.nPage) + 1,
                                             std::max(0, entry.Top - kGap), entry.Top + entry.Height + kGap);
     if (target == si.nPos) return;
@@ -393,16 +474,16 @@ void TfAnswers::DrawOkButton(const DRAWITEMSTRUCT& item) {
     // The picture: a tick, green when the answer can be confirmed, grey when not.
     const int shift = pressed ? 1 : 0;
     const int cy = (rc.top + rc.bottom) / 2 + shift;
-    const int x0 = rc.left + 10 + shift;
-    HPEN pen = CreatePen(PS_SOLID, 3, enabled ? RGB(0, 128, 0) : GetSysColor(COLOR_GRAYTEXT));
+    const int x0 = rc.left + Scale(kTickLeft) + shift;
+    HPEN pen = CreatePen(PS_SOLID, Scale(kTickPen), enabled ? RGB(0, 128, 0) : GetSysColor(COLOR_GRAYTEXT));
     HGDIOBJ oldPen = SelectObject(dc, pen);
-    POINT tick[3] = {{x0, cy - 1}, {x0 + 5, cy + 5}, {x0 + 14, cy - 7}};
+    POINT tick[3] = {{x0, cy - Scale(1)}, {x0 + Scale(5), cy + Scale(5)}, {x0 + Scale(kTickWidth), cy - Scale(7)}};
     Polyline(dc, tick, 3);
     SelectObject(dc, oldPen);
     DeleteObject(pen);
 
     RECT textRect = rc;
-    textRect.left = x0 + 18;
+    textRect.left = x0 + Scale(kCaptionFromTick);
     OffsetRect(&textRect, 0, shift);
     HGDIOBJ oldFont = SelectObject(dc, formFont_);
     SetBkMode(dc, TRANSPARENT);
@@ -411,7 +492,7 @@ void TfAnswers::DrawOkButton(const DRAWITEMSTRUCT& item) {
     SelectObject(dc, oldFont);
     if ((item.itemState & ODS_FOCUS) != 0 && (item.itemState & ODS_NOFOCUSRECT) == 0) {
         RECT focus = rc;
-        InflateRect(&focus, -3, -3);
+        InflateRect(&focus, -Scale(kFocusInset), -Scale(kFocusInset));
         DrawFocusRect(dc, &focus);
     }
 }

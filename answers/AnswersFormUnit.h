@@ -49,8 +49,13 @@ public:
 
 protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    // A new DPI: new fonts, the list laid out again, the hint and "ОК" measured again.
+    void DpiChanged(int oldDpi, const RECT* suggested) override;
 
 private:
+    int ScrollWidth() const;
+    // "ОК" as designed, or larger where its tick and caption need more.
+    SIZE OkSize() const;
     static LRESULT CALLBACK MemoProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                      DWORD_PTR data);
     void Layout();
@@ -68,6 +73,9 @@ private:
     bool inputVisible_ = false;
     bool ctrlDown_ = false;
     int controlHeight_ = 56;
+    SIZE okSize_ = {73, 33};
+    // Of the answers' text in points (0: the platform's default), kept for a change of DPI.
+    int fontSize_ = 0;
     // File index of each answer by the order it was added to the list.
     std::vector<size_t> addedOrder_;
     // Rebuilt only when a typed question is loaded.

@@ -7,19 +7,22 @@
 
 #include "answers/AnswerListAccessible.h"
 #include "model/Codepage.h"
+#include "platform/Dpi.h"
 #include "platform/OleObject.h"
 #include "platform/Win32Util.h"
 
 namespace {
 
 constexpr wchar_t kListClass[] = L"TfrAnswersList";
-constexpr int kPanelMargin = 10;
 constexpr UINT kTextFlags = DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS;
 // Every answer's buttons share these ids: the button's own handle tells the answers apart.
 constexpr int kPlayButtonId = 1;
 constexpr int kStopButtonId = 2;
-// The room kept for a picture that cannot be shown, as if it were a picture of this size.
+// The room kept for a picture that cannot be shown, as if it were a picture of this size (design
+// pixels).
 constexpr int kPlaceholderSize = 100;
+// The focus rectangle keeps this far inside an answer's frame.
+constexpr int kFocusInset = 3;
 const TRgb kPlaceholderPen{128, 128, 128};
 
 COLORREF ToColorRef(const TRgb& rgb) { return RGB(rgb.R, rgb.G, rgb.B); }
@@ -66,16 +69,26 @@ void DrawPlaceholder(HDC dc, const RECT& area) {
     SelectObject(dc, oldBrush);
 }
 
-HWND CreateButton(HWND parent, int id, const char* utf8Caption, bool enabled) {
+HWND CreateButton(HWND parent, int id, const char* utf8Caption, bool enabled, HFONT font) {
     const std::wstring caption = Wide(Utf8ToCp1251(utf8Caption));
     const DWORD style = WS_CHILD | BS_PUSHBUTTON | (enabled ? 0 : WS_DISABLED);
     HWND button = CreateWindowExW(0, L"BUTTON", caption.c_str(), style, 0, 0, 0, 0, parent,
                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr),
                                   nullptr);
     if (button != nullptr) {
-        SendMessageW(button, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
+        SendMessageW(button, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     }
     return button;
+}
+
+// The system's GUI font (that of dialog controls) at `dpi`: the stock one is made for the system's
+// DPI, and at that DPI it is the stock one's very size.
+HFONT CreateGuiFont(int dpi) {
+    LOGFONTW font = {};
+    GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof(font), &font);
+    const int system = SystemDpi();
+    if (dpi != system) font.lfHeight = MulDiv(font.lfHeight, dpi, system);
+    return CreateFontIndirectW(&font);
 }
 
 }  // namespace
@@ -90,11 +103,14 @@ TfrAnswersList::~TfrAnswersList() {
         accessible_->Release();
     }
     if (font_ != nullptr) DeleteObject(font_);
+    if (buttonFont_ != nullptr) DeleteObject(buttonFont_);
 }
 
 bool TfrAnswersList::Create(HWND parent, int x, int y, int width, int height) {
     // No CS_DBLCLKS: quick clicks in multiple choice are separate presses that toggle each time.
     RegisterWindowClass(kListClass, 0, nullptr);
+    PrepareDpi(parent);
+    Model.Dpi = Dpi();
     // The Play and Stop buttons are children above the painted answers.
     if (!CreateHandle(0, kListClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, x, y, width,
                       height, parent))
@@ -105,18 +121,31 @@ bool TfrAnswersList::Create(HWND parent, int x, int y, int width, int height) {
 }
 
 void TfrAnswersList::UpdateFont() {
-    if (font_ != nullptr && fontSize_ == FontSize) return;
-    int height = 0;
-    if (FontSize != 0) {
+    if (font_ != nullptr && fontSize_ == FontSize && fontDpi_ == Dpi()) return;
+    const int dpi = Dpi();
+    auto make = [](int height) {
+        return CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, RUSSIAN_CHARSET, OUT_DEFAULT_PRECIS,
+                           CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"Times New Roman");
+    };
+    HFONT font = make(FontSize != 0 ? PointsToHeight(FontSize, dpi) : 0);
+    // Size 0 is the platform's default height, which is that of the system's DPI: on a screen of
+    // another DPI the same text is made as much larger.
+    if (FontSize == 0 && font != nullptr && dpi != SystemDpi()) {
         HDC dc = GetDC(nullptr);
-        height = -MulDiv(FontSize, GetDeviceCaps(dc, LOGPIXELSY), 72);
+        HGDIOBJ old = SelectObject(dc, font);
+        TEXTMETRICW metrics = {};
+        GetTextMetricsW(dc, &metrics);
+        SelectObject(dc, old);
         ReleaseDC(nullptr, dc);
+        if (metrics.tmHeight > 0) {
+            DeleteObject(font);
+            font = make(MulDiv(metrics.tmHeight, dpi, SystemDpi()));
+        }
     }
-    HFONT font = CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, RUSSIAN_CHARSET, OUT_DEFAULT_PRECIS,
-                             CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"Times New Roman");
     if (font_ != nullptr) DeleteObject(font_);
     font_ = font;
     fontSize_ = FontSize;
+    fontDpi_ = dpi;
 }
 
 void TfrAnswersList::AddAnswer(const std::string& text, TAttachKind kind, const std::string& file,
@@ -125,7 +154,7 @@ void TfrAnswersList::AddAnswer(const std::string& text, TAttachKind kind, const 
     LoadAttachment(Model.Entries().back());
     if (Handle() == nullptr || updating_) return;
     // Only the new panel needs measuring, unless the font changed since the others were laid out.
-    if (fontSize_ != FontSize || font_ == nullptr) {
+    if (fontSize_ != FontSize || fontDpi_ != Dpi() || font_ == nullptr) {
         Relayout();
         return;
     }
@@ -134,12 +163,12 @@ void TfrAnswersList::AddAnswer(const std::string& text, TAttachKind kind, const 
     std::vector<TAnswerEntry>& entries = Model.Entries();
     {
         TMeasureDc dc(Handle(), font_);
-        const TPanelLayout layout = LayoutEntry(dc.Get(), entries.back(), client.right - 2 * kPanelMargin);
+        const TPanelLayout layout = LayoutEntry(dc.Get(), entries.back(), client.right - 2 * Margin());
         entries.back().Height = layout.Height;
         layouts_.resize(static_cast<size_t>(entries.back().Added) + 1);
         layouts_.back() = layout;
     }
-    contentHeight_ = StackAnswerPanels(entries);
+    contentHeight_ = StackAnswerPanels(entries, Dpi());
     PlaceButtonsOf(Count() - 1, client);
     const RECT added = PanelRect(Count() - 1);
     InvalidateRect(Handle(), &added, FALSE);
@@ -174,7 +203,7 @@ void TfrAnswersList::Relayout() {
         GetClientRect(Handle(), &client);
         layoutWidth_ = client.right;
         TMeasureDc dc(Handle(), font_);
-        const int32_t panelWidth = client.right - 2 * kPanelMargin;
+        const int32_t panelWidth = client.right - 2 * Margin();
         layouts_.assign(entries.size(), TPanelLayout());
         for (TAnswerEntry& entry : entries) {
             LoadAttachment(entry);
@@ -184,9 +213,30 @@ void TfrAnswersList::Relayout() {
             layouts_[static_cast<size_t>(entry.Added)] = layout;
         }
     }
-    contentHeight_ = StackAnswerPanels(entries);
+    contentHeight_ = StackAnswerPanels(entries, Dpi());
     PlaceButtons();
     if (Handle() != nullptr) InvalidateRect(Handle(), nullptr, FALSE);
+}
+
+int TfrAnswersList::Margin() const { return AnswerPanelMargin(Dpi()); }
+
+void TfrAnswersList::DpiChanged(int oldDpi, const RECT* suggested) {
+    TPaintedWindow::DpiChanged(oldDpi, suggested);
+    Model.Dpi = Dpi();
+    if (buttonFont_ != nullptr) {
+        HFONT font = CreateGuiFont(Dpi());
+        for (const TAttachment& attachment : attachments_) {
+            for (HWND button : {attachment.Play, attachment.Stop}) {
+                if (button != nullptr) SendMessageW(button, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+            }
+        }
+        DeleteObject(buttonFont_);
+        buttonFont_ = font;
+    }
+    // The buttons go to their new places and sizes even where they stay in view.
+    for (TAttachment& attachment : attachments_) attachment.Shown = false;
+    // The answers' font follows in Relayout; every panel is measured again with it.
+    Relayout();
 }
 
 void TfrAnswersList::EndUpdate() {
@@ -215,7 +265,7 @@ int TfrAnswersList::HitTest(POINT client) const {
     if (Handle() == nullptr) return -1;
     RECT rc;
     GetClientRect(Handle(), &rc);
-    if (client.x < kPanelMargin || client.x >= rc.right - kPanelMargin) return -1;
+    if (client.x < Margin() || client.x >= rc.right - Margin()) return -1;
     const int y = client.y - contentTop_;
     const std::vector<TAnswerEntry>& entries = Model.Entries();
     // Tops grow with the position: the candidate is the last panel starting at or above y.
@@ -233,8 +283,8 @@ RECT TfrAnswersList::PanelRect(int position) const {
     RECT client;
     GetClientRect(Handle(), &client);
     const TAnswerEntry& entry = Model.Entries()[static_cast<size_t>(position)];
-    rc.left = kPanelMargin;
-    rc.right = std::max<LONG>(kPanelMargin, client.right - kPanelMargin);
+    rc.left = Margin();
+    rc.right = std::max<LONG>(Margin(), client.right - Margin());
     rc.top = entry.Top + contentTop_;
     rc.bottom = rc.top + entry.Height;
     return rc;
@@ -474,7 +524,7 @@ RECT TfrAnswersList::FocusRect() const {
     if (!cues_ || focused_ < 0 || focused_ >= Count() || Handle() == nullptr || GetFocus() != Handle()) return rc;
     rc = PanelRect(focused_);
     // Inside the frame, clear of the hover and selection colours of the frame itself.
-    InflateRect(&rc, -3, -3);
+    InflateRect(&rc, -Scale(kFocusInset), -Scale(kFocusInset));
     if (rc.right <= rc.left || rc.bottom <= rc.top) rc = {0, 0, 0, 0};
     return rc;
 }
@@ -608,8 +658,9 @@ void TfrAnswersList::CreateButtons(const TAnswerEntry& entry) {
     TAttachment& attachment = attachments_[static_cast<size_t>(entry.Added)];
     if (Handle() == nullptr || attachment.Play != nullptr) return;
     // Hidden until the answer is laid out: they show at their place.
-    attachment.Play = CreateButton(Handle(), kPlayButtonId, "Играть", true);
-    attachment.Stop = CreateButton(Handle(), kStopButtonId, "Стоп", false);
+    if (buttonFont_ == nullptr) buttonFont_ = CreateGuiFont(Dpi());
+    attachment.Play = CreateButton(Handle(), kPlayButtonId, "Играть", true, buttonFont_);
+    attachment.Stop = CreateButton(Handle(), kStopButtonId, "Стоп", false, buttonFont_);
 }
 
 void TfrAnswersList::DestroyButtons() {
@@ -634,12 +685,12 @@ TPanelLayout TfrAnswersList::LayoutEntry(HDC dc, const TAnswerEntry& entry, int3
             pictureWidth = attachment->Picture->Width();
             pictureHeight = attachment->Picture->Height();
         } else {
-            pictureWidth = pictureHeight = kPlaceholderSize;
+            pictureWidth = pictureHeight = Scale(kPlaceholderSize);
         }
     }
     const std::wstring text = MeasuredText(entry.Text);
     return LayoutAnswerPanel(entry, panelWidth, pictureWidth, pictureHeight,
-                             [&](int32_t width) { return MeasureLabel(dc, text, width); });
+                             [&](int32_t width) { return MeasureLabel(dc, text, width); }, Dpi());
 }
 
 void TfrAnswersList::PlaceButtonsOf(int position, const RECT& client) {

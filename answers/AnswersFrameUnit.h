@@ -120,10 +120,15 @@ public:
 
 protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    // A new DPI: the answers' font and the buttons' font are made for it and every panel is laid
+    // out again.
+    void DpiChanged(int oldDpi, const RECT* suggested) override;
 
 private:
     void Paint(HDC dc) override;
     void UpdateFont();
+    // The answer panels' distance from the list's sides and from each other, at the list's DPI.
+    int Margin() const;
     void SetHovered(int position);
     void OnMouseMove(POINT client);
     void OnLeftButtonDown(POINT client);
@@ -184,6 +189,9 @@ private:
     bool updating_ = false;
     HFONT font_ = nullptr;
     int fontSize_ = -1;
+    int fontDpi_ = 0;
+    // Of the Play and Stop buttons; made with the first of them.
+    HFONT buttonFont_ = nullptr;
     int contentHeight_ = 0;
     int contentTop_ = 0;
     int hovered_ = -1;

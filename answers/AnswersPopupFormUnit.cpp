@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "answers/AnswerListModel.h"
 #include "model/TestData.h"
 #include "windows/AttachLayout.h"
 
@@ -11,6 +12,7 @@ const wchar_t kAnswersPopupCaption[] = L"Вложение ответа";
 namespace {
 
 constexpr wchar_t kAnswersPopupClass[] = L"TfAnswersPopup";
+// The content panel's distance from every side, in design pixels.
 constexpr int kPanelMargin = 10;
 
 }  // namespace
@@ -25,12 +27,13 @@ bool TfAnswersPopup::Create(HWND mainWindow) {
     RegisterWindowClass(kAnswersPopupClass, 0, GetSysColorBrush(COLOR_BTNFACE));
     // A caption without the system menu has no buttons either.
     const DWORD style = WS_CHILD | WS_CAPTION | WS_THICKFRAME | WS_CLIPCHILDREN | WS_CLIPSIBLINGS;
-    return CreateHandle(0, kAnswersPopupClass, kAnswersPopupCaption, style, 0, 0, kInitialWidth, kInitialHeight,
-                        mainWindow);
+    PrepareDpi(mainWindow);
+    return CreateHandle(0, kAnswersPopupClass, kAnswersPopupCaption, style, 0, 0, Scale(kInitialWidth),
+                        Scale(kInitialHeight), mainWindow);
 }
 
 void TfAnswersPopup::SetSizeFor(int mainWidth, int mainHeight) {
-    const TAttachSize size = PopupSize(mainWidth, mainHeight);
+    const TLayoutSize size = AnswerPopupSize(mainWidth, mainHeight, Dpi());
     SetWindowPos(Handle(), nullptr, 0, 0, std::max(0, size.Width), std::max(0, size.Height),
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
@@ -44,11 +47,13 @@ void TfAnswersPopup::FreeContent() {
 bool TfAnswersPopup::ShowAttachment(uint8_t kind, const TPath& file, int32_t width, int32_t height) {
     bool shown = true;
     FreeContent();
+    shown_ = {kind, file, width, height};
     RECT client;
     GetClientRect(Handle(), &client);
     panel_ = std::make_unique<TOwned<TPanel>>();
-    panel_->Create(Handle(), kPanelMargin, kPanelMargin, std::max(0, static_cast<int>(client.right) - 2 * kPanelMargin),
-                   std::max(0, static_cast<int>(client.bottom) - 2 * kPanelMargin), L"");
+    const int margin = Scale(kPanelMargin);
+    panel_->Create(Handle(), margin, margin, std::max(0, static_cast<int>(client.right) - 2 * margin),
+                   std::max(0, static_cast<int>(client.bottom) - 2 * margin), L"");
     panel_->SetBevel(TPanel::TBevel::Lowered);
     RECT inner;
     GetClientRect(panel_->Handle(), &inner);
@@ -90,9 +95,37 @@ bool TfAnswersPopup::ShowAttachment(uint8_t kind, const TPath& file, int32_t wid
 LRESULT TfAnswersPopup::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_SIZE && panel_ && panel_->Handle() != nullptr) {
         // The panel keeps its margins on all four sides; what it holds keeps its place.
-        SetWindowPos(panel_->Handle(), nullptr, 0, 0, std::max(0, LOWORD(lParam) - 2 * kPanelMargin),
-                     std::max(0, HIWORD(lParam) - 2 * kPanelMargin), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        const int margin = Scale(kPanelMargin);
+        SetWindowPos(panel_->Handle(), nullptr, 0, 0, std::max(0, LOWORD(lParam) - 2 * margin),
+                     std::max(0, HIWORD(lParam) - 2 * margin), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
         return 0;
     }
     return TWindow::HandleMessage(message, wParam, lParam);
+}
+
+void TfAnswersPopup::DpiChanged(int oldDpi, const RECT* suggested) {
+    TWindow::DpiChanged(oldDpi, suggested);
+    // Only top-level windows are moved for a new DPI: the popup keeps its place and size in the
+    // main window's proportions until the next answer sizes it.
+    if (suggested == nullptr && oldDpi > 0) {
+        RECT rc;
+        GetWindowRect(Handle(), &rc);
+        MapWindowPoints(nullptr, GetParent(Handle()), reinterpret_cast<POINT*>(&rc), 2);
+        SetWindowPos(Handle(), nullptr, MulDiv(rc.left, Dpi(), oldDpi), MulDiv(rc.top, Dpi(), oldDpi),
+                     MulDiv(rc.right - rc.left, Dpi(), oldDpi), MulDiv(rc.bottom - rc.top, Dpi(), oldDpi),
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    if (!panel_ || panel_->Handle() == nullptr) return;
+    // A picture or object is placed afresh for the new margins and sizes. A clip keeps playing:
+    // only its panel moves, and the main window fits the clip into it again.
+    if (shown_.Kind == akPicture || shown_.Kind == akFme || shown_.Kind == akOle) {
+        const TShown again = shown_;
+        ShowAttachment(again.Kind, again.File, again.Width, again.Height);
+        return;
+    }
+    RECT client;
+    GetClientRect(Handle(), &client);
+    const int margin = Scale(kPanelMargin);
+    SetWindowPos(panel_->Handle(), nullptr, margin, margin, std::max(0, static_cast<int>(client.right) - 2 * margin),
+                 std::max(0, static_cast<int>(client.bottom) - 2 * margin), SWP_NOZORDER | SWP_NOACTIVATE);
 }

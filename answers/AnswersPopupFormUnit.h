@@ -31,7 +31,8 @@ public:
     bool Create(HWND mainWindow);
 
     // The size the answer panels give it before each showing: half the main window's width
-    // less 30 by 30 % of its height less 20 (rounded halves to even).
+    // less 30 by 30 % of its height less 20 (rounded halves to even; the 30 and 20 scaled for
+    // the popup's DPI).
     void SetSizeFor(int mainWidth, int mainHeight);
 
     // Replaces the content by the attachment of kind 1 (picture), 3 (video, played on the
@@ -48,9 +49,19 @@ public:
 
 protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    // A new DPI: the content panel keeps its scaled margins and what it shows is placed again.
+    void DpiChanged(int oldDpi, const RECT* suggested) override;
 
 private:
     void FreeContent();
+
+    // What the last ShowAttachment was asked to show.
+    struct TShown {
+        uint8_t Kind = 0;
+        TPath File;
+        int32_t Width = 0, Height = 0;
+    };
+    TShown shown_;
 
     TPlayMedia playMedia_;
     std::unique_ptr<TOwned<TPanel>> panel_;

@@ -647,3 +647,142 @@ TEST(ScrollToShowTest, Cases) {
     EXPECT_EQ(ScrollPositionToShow(0, 300, 5, 71, 0, 10), 5);
     EXPECT_EQ(ScrollPositionToShow(200, 300, 0, 0, 150, 190), 0);
 }
+
+namespace {
+
+// The same panels on screens of 125, 150 and 200 %: every margin, gap and button is the design's
+// scaled, while shares of the panel width (50 %, 60 %) and an object's proportions stay shares.
+struct TDpiLayoutCase {
+    int32_t dpi;
+    const char* name;
+    const char* text;
+    TAttachKind kind;
+    TAttachOptions options;
+    int32_t width;
+    int32_t pictureWidth, pictureHeight;
+    int32_t labelHeight;
+    TPanelLayout expected;
+};
+
+TPanelLayout ExpectSoundAt(TLayoutRect label, TLayoutRect play, TLayoutRect stop, int32_t height) {
+    TPanelLayout l = Expect(label, height);
+    l.Play = play;
+    l.Stop = stop;
+    return l;
+}
+
+TEST(PanelLayoutTest, ScalesDesignPixelsForTheDpi) {
+    const TDpiLayoutCase cases[] = {
+        // 120 DPI: 10 -> 12 (12.5 to even), 20 -> 25, 24 -> 30, 50 -> 62 (62.5), 120 -> 150.
+        {120, "text, short label: at least 25 + 2 x 12", "a", akNone, {}, 300, 0, 0, 10,
+         Expect({12, 12, 276, 10}, 49)},
+        {120, "text, tall label", "a", akNone, {}, 300, 0, 0, 70, Expect({12, 12, 276, 70}, 94)},
+        {120, "sound buttons", "a", akSound, {}, 300, 0, 0, 0,
+         ExpectSoundAt({162, 12, 126, 0}, {12, 12, 62, 30}, {86, 12, 62, 30}, 54)},
+        {120, "picture beside text", "a", akPicture, {}, 300, 400, 200, 30,
+         ExpectImage({150, 12, 138, 30}, {12, 12, 126, 63}, 87)},
+        // 144 DPI: 10 -> 15, 20 -> 30, 24 -> 36, 50 -> 75, 120 -> 180.
+        {144, "text, empty label still 60 high", "", akNone, {}, 300, 0, 0, 0, Expect({15, 15, 270, 0}, 60)},
+        {144, "sound buttons", "a", akSound, {}, 300, 0, 0, 0,
+         ExpectSoundAt({195, 15, 90, 0}, {15, 15, 75, 36}, {105, 15, 75, 36}, 66)},
+        {144, "picture beside text", "a", akPicture, {}, 300, 400, 200, 30,
+         ExpectImage({150, 15, 135, 30}, {15, 15, 120, 60}, 90)},
+        {144, "picture centred without text", "", akPicture, {}, 300, 400, 200, 0,
+         ExpectImage({180, 15, 105, 0}, {75, 15, 150, 75}, 105)},
+        {144, "picture never wider than itself", "a", akPicture, {}, 300, 60, 90, 30,
+         ExpectImage({90, 15, 195, 30}, {15, 15, 60, 90}, 120)},
+        {144, "object 200x100 by default", "a", akOle, {}, 300, 0, 0, 30,
+         ExpectObject({150, 15, 135, 30}, {15, 15, 120, 60}, true, 90)},
+        {144, "object centred against a taller label", "a", akFme, {}, 300, 0, 0, 100,
+         ExpectObject({150, 15, 135, 100}, {15, 35, 120, 60}, true, 130)},
+        {144, "object replacing the text", "a", akOle, Options(true), 300, 0, 0, 30,
+         ExpectObject({150, 15, 135, 30}, {75, 15, 150, 75}, true, 105)},
+        {144, "object in a panel too narrow for the scaled sides", "a", akOle, {}, 60, 0, 0, 30,
+         ExpectObject({30, 15, 15, 30}, {15, 30, 0, 0}, false, 60)},
+        // 192 DPI: everything doubles.
+        {192, "text, short label", "a", akNone, {}, 300, 0, 0, 10, Expect({20, 20, 260, 10}, 80)},
+        {192, "sound buttons", "a", akSound, {}, 600, 0, 0, 0,
+         ExpectSoundAt({260, 20, 320, 0}, {20, 20, 100, 48}, {140, 20, 100, 48}, 88)},
+        {192, "picture beside text", "a", akPicture, {}, 300, 400, 200, 30,
+         ExpectImage({150, 20, 130, 30}, {20, 20, 110, 55}, 95)},
+    };
+    for (const TDpiLayoutCase& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.dpi << " DPI: " << c.name);
+        TAnswerListModel list;
+        list.AddAnswer(c.text, c.kind, "file", c.options, 0);
+        std::vector<int32_t> asked;
+        const TPanelLayout l = LayoutAnswerPanel(
+            list.Entries()[0], c.width, c.pictureWidth, c.pictureHeight,
+            [&](int32_t width) {
+                asked.push_back(width);
+                return c.labelHeight;
+            },
+            c.dpi);
+        EXPECT_EQ(asked, std::vector<int32_t>{c.expected.Label.Width});
+        EXPECT_EQ(l.Label, c.expected.Label);
+        EXPECT_EQ(l.Image, c.expected.Image);
+        EXPECT_EQ(l.Play, c.expected.Play);
+        EXPECT_EQ(l.Stop, c.expected.Stop);
+        EXPECT_EQ(l.Object, c.expected.Object);
+        EXPECT_EQ(l.ObjectVisible, c.expected.ObjectVisible);
+        EXPECT_EQ(l.Height, c.expected.Height);
+    }
+}
+
+TEST(PanelLayoutTest, StacksWithTheScaledGap) {
+    const struct {
+        int32_t dpi;
+        std::vector<int32_t> heights;
+        std::vector<int32_t> tops;
+        int32_t total;
+    } cases[] = {
+        {120, {40, 75, 60}, {12, 64, 151}, 223},
+        {144, {40, 75}, {15, 70}, 160},
+        {192, {40}, {20}, 80},
+        {168, {40, 40}, {18, 76}, 134},  // 17.5 to even
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.dpi << " DPI");
+        EXPECT_EQ(AnswerPanelMargin(c.dpi), c.tops[0]);
+        std::vector<TAnswerEntry> entries(c.heights.size());
+        for (size_t i = 0; i < entries.size(); ++i) entries[i].Height = c.heights[i];
+        EXPECT_EQ(StackAnswerPanels(entries, c.dpi), c.total);
+        for (size_t i = 0; i < entries.size(); ++i) EXPECT_EQ(entries[i].Top, c.tops[i]) << i;
+        std::vector<TAnswerEntry> none;
+        EXPECT_EQ(StackAnswerPanels(none, c.dpi), 0) << "an empty list has no margins";
+    }
+}
+
+// A move re-stacks the answers with the gap of the DPI they were laid out for, not the design's.
+TEST(PanelLayoutTest, MoveKeepsTheScaledGap) {
+    TAnswerListModel list;
+    list.Dpi = 144;
+    for (const char* text : {"a", "b", "c"}) list.AddAnswer(text, akNone, "", TAttachOptions(), 0);
+    const int32_t heights[] = {40, 70, 55};
+    for (size_t i = 0; i < 3; ++i) list.Entries()[i].Height = heights[i];
+    StackAnswerPanels(list.Entries(), list.Dpi);
+    list.MoveAnswer(0, 2);
+    EXPECT_EQ(list.Texts(), (std::vector<std::string>{"b", "c", "a"}));
+    std::vector<int32_t> tops;
+    for (const TAnswerEntry& e : list.Entries()) tops.push_back(e.Top);
+    EXPECT_EQ(tops, (std::vector<int32_t>{15, 100, 170}));
+}
+
+TEST(AnswerPopupSizeTest, ScalesTheDesignPixelsNotTheShares) {
+    const struct {
+        int32_t mainWidth, mainHeight, dpi, width, height;
+    } cases[] = {
+        {1000, 700, 96, 470, 190},
+        {1001, 705, 96, 470, 192},    // 500.5 and 211.5 to even
+        {1000, 700, 120, 462, 185},   // 30 -> 38 (37.5 to even), 20 -> 25
+        {1000, 700, 144, 455, 180},
+        {1536, 864, 144, 723, 229},   // 259.2 to 259
+        {2000, 1400, 192, 940, 380},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.mainWidth << "x" << c.mainHeight << " at " << c.dpi);
+        EXPECT_EQ(AnswerPopupSize(c.mainWidth, c.mainHeight, c.dpi), (TLayoutSize{c.width, c.height}));
+    }
+}
+
+}  // namespace

@@ -11,6 +11,7 @@
 #include "answers/AnswersFormUnit.h"
 #include "model/Codepage.h"
 #include "model/Random.h"
+#include "tests/win/DpiFit.h"
 #include "tests/win/WinTestUtil.h"
 
 namespace {
@@ -712,4 +713,229 @@ TEST_F(AnswersFormTest, TheHintAndOkAreReadable) {
     };
     EXPECT_EQ(name(answers.lbHint), L"Укажите единственно правильный ответ, щелкнув по нему мышью, а затем нажмите кнопку \"ОК\"");
     EXPECT_EQ(name(answers.btnOk), L"ОК");
+}
+
+// ---- At the screen's scaling ----
+
+namespace {
+
+std::string LongAnswer() {
+    std::string text;
+    for (int i = 0; i < 10; ++i) text += "довольно длинный ответ ";
+    return text;
+}
+
+// The answers window in a main window of its own, at the DPI of this run's screen.
+struct TAnswersAtDpi {
+    const int Dpi = ExpectedTestDpi();
+    uint8_t Outcome = 0;
+    TOwned<TfAnswers> Form{Outcome};
+    HWND Main = nullptr;
+
+    TAnswersAtDpi() {
+        WNDCLASSEXW wc = {};
+        wc.cbSize = sizeof(wc);
+        wc.lpfnWndProc = DefWindowProcW;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = kMainClass;
+        RegisterClassExW(&wc);
+        // A main window of 800 x 560 design pixels at this DPI: with the answers window scaled up from
+        // it by another 25 %, both stay within Wine's screen of 1024 x 768, which bounds a window's size.
+        Main = CreateWindowExW(0, kMainClass, L"main", WS_POPUP | WS_CLIPCHILDREN, 0, 0, ScaleForDpi(800, Dpi),
+                               ScaleForDpi(560, Dpi), nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+        if (Main != nullptr && Form.Create(Main)) Form.SetFontSize(12);
+    }
+    ~TAnswersAtDpi() { DestroyWindow(Main); }
+
+    void Load(uint8_t answerMode) {
+        Form.LoadAnswers({Answer("первый", 1), Answer(LongAnswer().c_str()), Answer("")}, false, answerMode);
+        ShowWindow(Main, SW_SHOW);
+        RECT window, client;
+        GetWindowRect(Form.Handle(), &window);
+        GetClientRect(Form.Handle(), &client);
+        const int frame = (window.bottom - window.top) - client.bottom;
+        SetWindowPos(Form.Handle(), nullptr, 0, 0, window.right - window.left, ScaleForDpi(250, Dpi) + frame,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_SHOWWINDOW);
+        ProcessMessages();
+    }
+};
+
+// Every part of the answers window where it belongs at `dpi`, and as large as its text needs.
+void ExpectAnswersLaidOutFor(TfAnswers& form, int dpi) {
+    const auto s = [dpi](int design) { return ScaleForDpi(design, dpi); };
+    RECT client;
+    GetClientRect(form.Handle(), &client);
+    const RECT strip = RectIn(form.pnlControl, form.Handle());
+    EXPECT_EQ(strip.left, 0);
+    EXPECT_EQ(strip.right, client.right);
+    EXPECT_EQ(strip.bottom, client.bottom);
+    EXPECT_EQ(strip.bottom - strip.top, form.ControlHeight());
+
+    // The hint: 8 from the strip's corner, in the hint rectangle, as high as its wrapped text with
+    // the form's font of 8 points.
+    const RECT hint = RectIn(form.lbHint, form.pnlControl);
+    const RECT shape = RectIn(form.shpHint, form.pnlControl);
+    const RECT ok = RectIn(form.btnOk, form.pnlControl);
+    EXPECT_EQ(FontHeightOf(form.lbHint), PointsToHeight(8, dpi));
+    EXPECT_EQ(FontHeightOf(form.btnOk), PointsToHeight(8, dpi));
+    EXPECT_EQ(hint.left, s(8));
+    EXPECT_EQ(hint.top, s(8));
+    EXPECT_EQ(shape.left, s(7));
+    EXPECT_EQ(shape.top, s(6));
+    EXPECT_EQ(hint.right, shape.right - s(4) + (s(8) - s(7))) << "4 narrower than its rectangle";
+    EXPECT_GE(shape.bottom, hint.bottom);
+    HFONT formFont = reinterpret_cast<HFONT>(SendMessageW(form.lbHint, WM_GETFONT, 0, 0));
+    EXPECT_GE(hint.bottom - hint.top,
+              WrappedTextHeight(form.lbHint, WindowText(form.lbHint), hint.right - hint.left, formFont));
+
+    // "ОК": 6 from the right, 8 from the top, 73 x 33 or more: enough for the tick, its caption
+    // and the room after it.
+    EXPECT_EQ(strip.right - strip.left - ok.right, s(6));
+    EXPECT_EQ(ok.top, s(8));
+    EXPECT_SCALED_OR_MORE(ok.right - ok.left, 73, dpi);
+    EXPECT_SCALED_OR_MORE(ok.bottom - ok.top, 33, dpi);
+    HDC dc = GetDC(form.btnOk);
+    HGDIOBJ old = SelectObject(dc, formFont);
+    SIZE caption = {0, 0};
+    GetTextExtentPoint32W(dc, L"ОК", 2, &caption);
+    SelectObject(dc, old);
+    ReleaseDC(form.btnOk, dc);
+    EXPECT_GE(ok.right - ok.left, s(10) + s(18) + caption.cx + s(10));
+    EXPECT_GE(ok.bottom - ok.top, caption.cy);
+    EXPECT_LE(shape.right, ok.left - s(6)) << "the hint stays clear of the button";
+    EXPECT_EQ(form.ControlHeight(), std::max(hint.bottom + s(8), ok.bottom + s(8)));
+
+    const int areaHeight = client.bottom - form.ControlHeight();
+    if (form.InputVisible()) {
+        const RECT input = RectIn(form.pnlInput, form.Handle());
+        const RECT memo = RectIn(form.mmInputAnswer, form.pnlInput);
+        EXPECT_EQ(input.left, 0);
+        EXPECT_EQ(input.bottom - input.top, areaHeight);
+        EXPECT_EQ(memo.left, s(10));
+        EXPECT_EQ(memo.top, s(10));
+        EXPECT_EQ(memo.right, input.right - input.left - s(10));
+        EXPECT_EQ(memo.bottom, areaHeight - s(10));
+        EXPECT_EQ(FontHeightOf(form.mmInputAnswer), PointsToHeight(12, dpi));
+        EXPECT_EQ(form.ContentHeight(), s(100));
+        return;
+    }
+    // The scroll bar 16 wide at 96 DPI, scaled; the list beside it.
+    const RECT bar = RectIn(form.scbVert, form.Handle());
+    const RECT listRect = RectIn(form.frAnswersList.Handle(), form.Handle());
+    const int scrollWidth = bar.right;
+    EXPECT_EQ(bar.left, 0);
+    EXPECT_SCALED(scrollWidth, 16, dpi);
+    EXPECT_EQ(bar.bottom - bar.top, areaHeight);
+    EXPECT_EQ(listRect.left, scrollWidth);
+    EXPECT_EQ(listRect.right, client.right);
+
+    // The answers: 10 from the list's sides and 10 apart, as high as their texts with the
+    // answers' font (or 20).
+    const TfrAnswersList& list = form.frAnswersList;
+    EXPECT_EQ(list.Dpi(), dpi);
+    HFONT font = CreateFontW(PointsToHeight(12, dpi), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, RUSSIAN_CHARSET,
+                             OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
+                             L"Times New Roman");
+    int expectedTop = s(10) + list.ContentTop();
+    for (int i = 0; i < list.Count(); ++i) {
+        SCOPED_TRACE(testing::Message() << "answer " << i);
+        const RECT panel = list.PanelRect(i);
+        EXPECT_EQ(panel.left, s(10));
+        EXPECT_EQ(panel.right, listRect.right - listRect.left - s(10));
+        EXPECT_EQ(panel.top, expectedTop);
+        const int text = WrappedTextHeight(list.Handle(), Wide(ListText(list, i)), panel.right - panel.left - 2 * s(10), font);
+        EXPECT_EQ(panel.bottom - panel.top, std::max(text, s(20)) + 2 * s(10));
+        expectedTop = panel.bottom + s(10);
+    }
+    EXPECT_EQ(form.ContentHeight(), expectedTop - list.ContentTop());
+    DeleteObject(font);
+}
+
+}  // namespace
+
+TEST(DpiFit, AnswersWindowOfEveryModeAtTheScreensScaling) {
+    TAnswersAtDpi at;
+    ASSERT_NE(at.Form.Handle(), nullptr);
+    for (const uint8_t answerMode : {0, 2, 3, 1}) {
+        SCOPED_TRACE(testing::Message() << "answer mode " << int(answerMode));
+        at.Load(answerMode);
+        const RECT window = RectIn(at.Form.Handle(), at.Main);
+        const RECT main = RectIn(at.Main, nullptr);
+        EXPECT_EQ(window.right - window.left, RoundToInt32((main.right - main.left) * 0.5L) - ScaleForDpi(30, at.Dpi))
+            << "half the main window less 30";
+        ExpectAnswersLaidOutFor(at.Form, at.Dpi);
+        EXPECT_TEXTS_FIT(at.Form.Handle());
+        TfrAnswersList& list = at.Form.frAnswersList;
+        if (answerMode == 0 || answerMode == 2) {
+            // The pointer finds the answers where they are drawn.
+            ClickItem(list, 1);
+            EXPECT_EQ(SelectedPositions(list), std::vector<int>{1});
+            EXPECT_TRUE(IsWindowEnabled(at.Form.btnOk));
+        }
+    }
+}
+
+// The hint of typed input is the longest: in a narrow window it wraps onto more lines, and the
+// strip grows to hold them rather than cut them.
+TEST(DpiFit, AnswersHintGrowsInANarrowWindow) {
+    TAnswersAtDpi at;
+    ASSERT_NE(at.Form.Handle(), nullptr);
+    at.Load(1);
+    const int wide = at.Form.ControlHeight();
+    RECT window;
+    GetWindowRect(at.Form.Handle(), &window);
+    SetWindowPos(at.Form.Handle(), nullptr, 0, 0, ScaleForDpi(250, at.Dpi), window.bottom - window.top,
+                 SWP_NOMOVE | SWP_NOZORDER);
+    ProcessMessages();
+    EXPECT_GT(at.Form.ControlHeight(), wide);
+    ExpectAnswersLaidOutFor(at.Form, at.Dpi);
+    EXPECT_TEXTS_FIT(at.Form.Handle());
+}
+
+// Moved to a screen of another scaling (a child hears it with no rectangle), the window makes its
+// fonts again, has the list lay itself out for it and measures the hint and "ОК" again; back on
+// the first screen everything is where it was.
+TEST(DpiFit, AnswersWindowLaysItselfOutAgainForANewDpi) {
+    TAnswersAtDpi at;
+    ASSERT_NE(at.Form.Handle(), nullptr);
+    const struct {
+        int other;
+        // Scaled down and up again a window may be a pixel off; up and down again it is not.
+        bool exactlyBack;
+    } cases[] = {{at.Dpi * 5 / 4, true}, {at.Dpi * 3 / 4, false}};
+    for (const uint8_t answerMode : {0, 1}) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(testing::Message() << "answer mode " << int(answerMode) << ", to " << c.other << " DPI");
+            at.Load(answerMode);
+            const std::vector<HWND> parts = {at.Form.scbVert, at.Form.frAnswersList.Handle(), at.Form.pnlInput,
+                                             at.Form.mmInputAnswer, at.Form.pnlControl, at.Form.lbHint,
+                                             at.Form.shpHint, at.Form.btnOk};
+            std::vector<RECT> before;
+            for (HWND part : parts) before.push_back(RectIn(part, at.Form.Handle()));
+            const RECT placed = RectIn(at.Form.Handle(), at.Main);
+
+            SendMessageW(at.Form.Handle(), 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(c.other, c.other), 0);
+            EXPECT_EQ(at.Form.Dpi(), c.other);
+            // The window keeps its place and size in the main window's proportions.
+            const RECT now = RectIn(at.Form.Handle(), at.Main);
+            EXPECT_EQ(now.left, MulDiv(placed.left, c.other, at.Dpi));
+            EXPECT_EQ(now.top, MulDiv(placed.top, c.other, at.Dpi));
+            EXPECT_EQ(now.right - now.left, MulDiv(placed.right - placed.left, c.other, at.Dpi));
+            EXPECT_EQ(now.bottom - now.top, MulDiv(placed.bottom - placed.top, c.other, at.Dpi));
+            ExpectAnswersLaidOutFor(at.Form, c.other);
+            EXPECT_TEXTS_FIT(at.Form.Handle());
+
+            SendMessageW(at.Form.Handle(), 0x02E0, MAKEWPARAM(at.Dpi, at.Dpi), 0);
+            ExpectAnswersLaidOutFor(at.Form, at.Dpi);
+            EXPECT_TEXTS_FIT(at.Form.Handle());
+            const RECT back = RectIn(at.Form.Handle(), at.Main);
+            EXPECT_NEAR(back.right - back.left, placed.right - placed.left, c.exactlyBack ? 0 : 1);
+            EXPECT_NEAR(back.bottom - back.top, placed.bottom - placed.top, c.exactlyBack ? 0 : 1);
+            if (!c.exactlyBack) continue;
+            for (size_t i = 0; i < parts.size(); ++i) {
+                const RECT part = RectIn(parts[i], at.Form.Handle());
+                EXPECT_TRUE(EqualRect(&part, &before[i])) << "part " << i;
+            }
+        }
+    }
 }

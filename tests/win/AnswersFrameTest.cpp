@@ -8,6 +8,7 @@
 
 #include "answers/AnswersFrameUnit.h"
 #include "model/Codepage.h"
+#include "tests/win/DpiFit.h"
 #include "tests/win/WinTestUtil.h"
 
 // Found by the test framework through the colour's own (global) namespace.
@@ -664,4 +665,186 @@ TEST_F(AnswersFrameTest, TakingTheFocusPutsTheKeyboardOnTheFirstAnswer) {
     // A click moves the keyboard on from the answer clicked.
     Click(0);
     EXPECT_EQ(list.FocusedPosition(), 0);
+}
+
+// ---- At the screen's scaling ----
+
+namespace {
+
+constexpr wchar_t kDpiParentClass[] = L"AnswersFrameDpiParent";
+
+// The answers' font as the list is to make it: "Times New Roman" of `points` at `dpi`.
+HFONT AnswerFont(int points, int dpi) {
+    return CreateFontW(PointsToHeight(points, dpi), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, RUSSIAN_CHARSET,
+                       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
+                       L"Times New Roman");
+}
+
+// A list of a text answer, a sound answer with Play and Stop, and a long text, in a parent of
+// its own; every size in design pixels scaled for the screen.
+struct TListAtDpi {
+    const int Dpi = ExpectedTestDpi();
+    HWND Parent = nullptr;
+    TOwned<TfrAnswersList> List;
+
+    explicit TListAtDpi(uint8_t mode) {
+        Parent = CreateTestParent(kDpiParentClass, L"parent", ScaleForDpi(400, Dpi), ScaleForDpi(600, Dpi));
+        if (!List.Create(Parent, 0, 0, ScaleForDpi(320, Dpi), ScaleForDpi(500, Dpi))) return;
+        List.FontSize = 12;
+        List.Model.Mode = mode;
+        List.AddAnswer(C("короткий"), akNone, "", TAttachOptions(), 1);
+        List.AddAnswer(C("ответ со звуком"), akSound, "sound.wav", TAttachOptions(), 0);
+        List.AddAnswer(LongText(), akNone, "", TAttachOptions(), 0);
+    }
+    ~TListAtDpi() {
+        if (GetCapture() != nullptr) ReleaseCapture();
+        DestroyWindow(Parent);
+    }
+};
+
+RECT RectInList(HWND child, HWND list) {
+    RECT rc;
+    GetWindowRect(child, &rc);
+    MapWindowPoints(nullptr, list, reinterpret_cast<POINT*>(&rc), 2);
+    return rc;
+}
+
+// Where every part of the list must be at `dpi`: the panels 10 from the sides and 10 apart,
+// each as high as its text wrapped with the answers' font, the sound's buttons 50 x 24 beside it.
+void ExpectListLaidOutFor(TfrAnswersList& list, int dpi) {
+    const auto s = [dpi](int design) { return ScaleForDpi(design, dpi); };
+    RECT client;
+    GetClientRect(list.Handle(), &client);
+    HFONT font = AnswerFont(12, dpi);
+    int expectedTop = s(10) + list.ContentTop();
+    for (int i = 0; i < list.Count(); ++i) {
+        SCOPED_TRACE(testing::Message() << "answer " << i);
+        const TAnswerEntry& entry = list.Model.Entries()[static_cast<size_t>(i)];
+        const RECT panel = list.PanelRect(i);
+        EXPECT_EQ(panel.left, s(10));
+        EXPECT_EQ(panel.right, client.right - s(10));
+        EXPECT_EQ(panel.top, expectedTop) << "10 below the content top or the answer above";
+        const int width = panel.right - panel.left;
+        const bool sound = entry.AttachKind == akSound;
+        const int labelLeft = sound ? s(10) + s(120) : s(10);
+        const int textHeight = WrappedTextHeight(list.Handle(), Wide(entry.Text), width - labelLeft - s(10), font);
+        EXPECT_EQ(panel.bottom - panel.top, std::max({textHeight, s(20), sound ? s(24) : 0}) + 2 * s(10))
+            << "the text measured with the answers' font at " << dpi << " DPI";
+        expectedTop = panel.bottom + s(10);
+        if (sound) {
+            const RECT play = RectInList(list.PlayButton(i), list.Handle());
+            const RECT stop = RectInList(list.StopButton(i), list.Handle());
+            EXPECT_EQ(play.left, panel.left + s(10));
+            EXPECT_EQ(play.top, panel.top + s(10));
+            EXPECT_EQ(play.right - play.left, s(50));
+            EXPECT_EQ(play.bottom - play.top, s(24));
+            EXPECT_EQ(stop.left, play.right + s(10));
+            EXPECT_EQ(stop.top, play.top);
+            EXPECT_EQ(stop.right - stop.left, s(50));
+            EXPECT_EQ(stop.bottom - stop.top, s(24));
+        }
+    }
+    EXPECT_EQ(list.ContentHeight(), expectedTop - list.ContentTop()) << "10 free below the last answer";
+    DeleteObject(font);
+}
+
+}  // namespace
+
+TEST(DpiFit, AnswerListPanelsButtonsAndTextsAtTheScreensScaling) {
+    TListAtDpi at(lmSingle);
+    ASSERT_NE(at.List.Handle(), nullptr);
+    EXPECT_EQ(at.List.Dpi(), at.Dpi);
+    ExpectListLaidOutFor(at.List, at.Dpi);
+    EXPECT_GT(at.List.PanelRect(2).bottom - at.List.PanelRect(2).top, at.List.PanelRect(0).bottom - at.List.PanelRect(0).top)
+        << "the long answer wraps";
+    EXPECT_TEXTS_FIT(at.Parent);
+
+    // Scrolled, the panels and the buttons move together.
+    at.List.SetContentTop(-ScaleForDpi(25, at.Dpi));
+    ExpectListLaidOutFor(at.List, at.Dpi);
+}
+
+// Pointing and the keyboard find the answers where they are drawn, whatever the scaling: the
+// margins beside the panels and the gaps between them are nobody's.
+TEST(DpiFit, AnswerListHitTestsClicksDragsAndFocusAtTheScreensScaling) {
+    TListAtDpi at(lmSingle);
+    ASSERT_NE(at.List.Handle(), nullptr);
+    TfrAnswersList& list = at.List;
+    const auto s = [&](int design) { return ScaleForDpi(design, at.Dpi); };
+    for (int i = 0; i < list.Count(); ++i) {
+        const RECT rc = list.PanelRect(i);
+        EXPECT_EQ(list.HitTest({rc.left, rc.top}), i);
+        EXPECT_EQ(list.HitTest({rc.right - 1, rc.bottom - 1}), i);
+        EXPECT_EQ(list.HitTest({rc.left - 1, rc.top}), -1) << "the left margin";
+        EXPECT_EQ(list.HitTest({rc.right, rc.top}), -1) << "the right margin";
+        EXPECT_EQ(list.HitTest({rc.left, rc.bottom}), -1) << "the gap below";
+    }
+    const auto centre = [&](int position) {
+        const RECT rc = list.PanelRect(position);
+        return POINT{(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
+    };
+    const auto press = [&](POINT at) { SendMessageW(list.Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(at.x, at.y)); };
+    const auto release = [&](POINT at) { SendMessageW(list.Handle(), WM_LBUTTONUP, 0, MAKELPARAM(at.x, at.y)); };
+    press(centre(2));
+    release(centre(2));
+    EXPECT_TRUE(list.Model.Entries()[2].Selected);
+    EXPECT_EQ(list.ColorsOf(2).Background, kRed);
+
+    // The keyboard's frame keeps 3 inside the answer's.
+    list.FocusAnswer(0);
+    list.ShowKeyboardCues();
+    const RECT focus = list.FocusRect();
+    const RECT panel = list.PanelRect(0);
+    EXPECT_EQ(focus.left, panel.left + s(3));
+    EXPECT_EQ(focus.top, panel.top + s(3));
+    EXPECT_EQ(focus.right, panel.right - s(3));
+    EXPECT_EQ(focus.bottom, panel.bottom - s(3));
+
+    // Ordering: the first answer carried onto the last goes below it.
+    list.Model.Mode = lmOrdering;
+    press(centre(0));
+    EXPECT_EQ(list.DraggedPosition(), 0);
+    SendMessageW(list.Handle(), WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(centre(2).x, centre(2).y));
+    release(centre(2));
+    EXPECT_EQ(list.DraggedPosition(), -1);
+    EXPECT_EQ(list.Model.Weights(), (std::vector<int32_t>{0, 0, 1}));
+    EXPECT_EQ(Cp1251ToUtf8(list.Model.Entries()[2].Text), "короткий");
+    ExpectListLaidOutFor(list, at.Dpi);
+}
+
+// Moved to a screen of another scaling, the list makes its fonts again and lays every answer out
+// for it; back on the first screen everything is where it was.
+TEST(DpiFit, AnswerListLaysItselfOutAgainForANewDpi) {
+    TListAtDpi at(lmSingle);
+    ASSERT_NE(at.List.Handle(), nullptr);
+    TfrAnswersList& list = at.List;
+    std::vector<RECT> before;
+    for (int i = 0; i < list.Count(); ++i) before.push_back(list.PanelRect(i));
+    const RECT playBefore = RectInList(list.PlayButton(1), list.Handle());
+    const LONG buttonFont = FontHeightOf(list.PlayButton(1));
+
+    for (const int other : {at.Dpi * 2, at.Dpi * 5 / 4}) {
+        SCOPED_TRACE(testing::Message() << "to " << other << " DPI");
+        SendMessageW(list.Handle(), 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(other, other), 0);
+        EXPECT_EQ(list.Dpi(), other);
+        ExpectListLaidOutFor(list, other);
+        EXPECT_EQ(FontHeightOf(list.PlayButton(1)), MulDiv(buttonFont, other, at.Dpi));
+        EXPECT_EQ(FontHeightOf(list.StopButton(1)), MulDiv(buttonFont, other, at.Dpi));
+        // A move after the change keeps the new gaps.
+        list.Model.Mode = lmOrdering;
+        list.FocusAnswer(0);
+        list.MoveFocusedAnswer(1);
+        list.MoveFocusedAnswer(-1);
+        ExpectListLaidOutFor(list, other);
+    }
+
+    SendMessageW(list.Handle(), 0x02E0, MAKEWPARAM(at.Dpi, at.Dpi), 0);
+    EXPECT_EQ(list.Dpi(), at.Dpi);
+    for (int i = 0; i < list.Count(); ++i) {
+        const RECT rc = list.PanelRect(i);
+        EXPECT_TRUE(EqualRect(&rc, &before[static_cast<size_t>(i)])) << "answer " << i;
+    }
+    const RECT playAfter = RectInList(list.PlayButton(1), list.Handle());
+    EXPECT_TRUE(EqualRect(&playAfter, &playBefore));
+    EXPECT_EQ(FontHeightOf(list.PlayButton(1)), buttonFont);
 }

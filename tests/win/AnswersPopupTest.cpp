@@ -13,6 +13,7 @@
 #include "run/MainFormUnit.h"
 #include "tests/win/MainFormAccess.h"
 #include "tests/win/AttachTestUtil.h"
+#include "tests/win/DpiFit.h"
 #include "windows/AttachLayout.h"
 
 using namespace attachtest;
@@ -221,4 +222,74 @@ TEST_F(AnswersPopupTest, ContentPanelFollowsThePopupSize) {
     const RECT after = RectInParent(popup->PopupImage()->Handle());
     EXPECT_EQ(after.left, image.left);
     EXPECT_EQ(after.top, image.top);
+}
+
+// At the screen's scaling the popup's own pixels (30 and 20 off the main window's shares, the
+// content panel's margins of 10) are the design's scaled; the shares stay shares. Moved to another
+// scaling, the content is placed again for it.
+TEST(DpiFit, AnswerPopupSizeAndContentAtTheScreensScaling) {
+    const int dpi = ExpectedTestDpi();
+    TStage stage;
+    TMediaRecorder media;
+    TScratchFolder scratch;
+    TOwned<TfAnswersPopup> popup(
+        [&media](const TPath& f, HWND p, HWND s, HWND d, uint8_t m) { return media.Play(f, p, s, d, m); });
+    ASSERT_TRUE(popup.Create(stage.Handle()));
+    EXPECT_EQ(popup.Dpi(), dpi);
+    const RECT initial = RectInParent(popup.Handle());
+    EXPECT_EQ(WidthOf(initial), ScaleForDpi(223, dpi));
+    EXPECT_EQ(HeightOf(initial), ScaleForDpi(179, dpi));
+    // A main window of 800 x 560 design pixels: the popup stays within Wine's screen, which bounds a
+    // window's size, when it grows by another 25 %.
+    const int mainWidth = ScaleForDpi(800, dpi), mainHeight = ScaleForDpi(560, dpi);
+    popup.SetSizeFor(mainWidth, mainHeight);
+    const RECT sized = RectInParent(popup.Handle());
+    EXPECT_EQ(WidthOf(sized), static_cast<int>(std::nearbyint(mainWidth * 0.5)) - ScaleForDpi(30, dpi));
+    EXPECT_EQ(HeightOf(sized), static_cast<int>(std::nearbyint(mainHeight * 0.3)) - ScaleForDpi(20, dpi));
+
+    const TPath picture = WriteBmp(scratch, L"a.bmp", 40, 30);
+    const auto expectContentFor = [&](int at) {
+        ASSERT_NE(popup.PopupPanel(), nullptr);
+        EXPECT_EQ(ChildrenOf(popup.Handle()), std::vector<HWND>{popup.PopupPanel()->Handle()}) << "one panel";
+        const SIZE client = ClientSizeOf(popup.Handle());
+        const RECT panel = RectInParent(popup.PopupPanel()->Handle());
+        EXPECT_EQ(panel.left, ScaleForDpi(10, at));
+        EXPECT_EQ(panel.top, ScaleForDpi(10, at));
+        EXPECT_EQ(WidthOf(panel), client.cx - 2 * ScaleForDpi(10, at));
+        EXPECT_EQ(HeightOf(panel), client.cy - 2 * ScaleForDpi(10, at));
+        if (popup.PopupImage() == nullptr) return;
+        // A picture that fits is shown at its natural size, centred in the panel.
+        const SIZE inner = ClientSizeOf(popup.PopupPanel()->Handle());
+        const RECT image = RectInParent(popup.PopupImage()->Handle());
+        const int width = popup.PopupImage()->Picture.Width(), height = popup.PopupImage()->Picture.Height();
+        EXPECT_EQ(WidthOf(image), width);
+        EXPECT_EQ(HeightOf(image), height);
+        EXPECT_EQ(image.left, (inner.cx - width) / 2);
+        EXPECT_EQ(image.top, (inner.cy - height) / 2);
+    };
+    popup.ShowAttachment(akPicture, picture, -1, -1);
+    ASSERT_NE(popup.PopupImage(), nullptr);
+    expectContentFor(dpi);
+
+    const int other = dpi * 5 / 4;
+    SendMessageW(popup.Handle(), 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(other, other), 0);
+    EXPECT_EQ(popup.Dpi(), other);
+    const RECT grown = RectInParent(popup.Handle());
+    EXPECT_EQ(WidthOf(grown), MulDiv(WidthOf(sized), 5, 4)) << "the same share of a main window 25 % larger";
+    EXPECT_EQ(HeightOf(grown), MulDiv(HeightOf(sized), 5, 4));
+    ASSERT_NE(popup.PopupImage(), nullptr) << "the picture is shown again";
+    expectContentFor(other);
+    popup.SetSizeFor(mainWidth, mainHeight);
+    EXPECT_EQ(WidthOf(RectInParent(popup.Handle())),
+              static_cast<int>(std::nearbyint(mainWidth * 0.5)) - ScaleForDpi(30, other));
+    EXPECT_EQ(HeightOf(RectInParent(popup.Handle())),
+              static_cast<int>(std::nearbyint(mainHeight * 0.3)) - ScaleForDpi(20, other));
+
+    // A clip keeps playing through the change: its panel only moves.
+    popup.ShowAttachment(akVideo, L"C:\\clip.avi", -1, -1);
+    HWND clipPanel = popup.PopupPanel()->Handle();
+    SendMessageW(popup.Handle(), 0x02E0, MAKEWPARAM(dpi, dpi), 0);
+    EXPECT_EQ(popup.PopupPanel()->Handle(), clipPanel);
+    EXPECT_EQ(media.Plays.size(), 1u);
+    expectContentFor(dpi);
 }

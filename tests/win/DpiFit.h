@@ -35,6 +35,28 @@ inline int ExpectedTestDpi() {
     return value != nullptr && *value != '\0' ? std::atoi(value) : kDesignDpi;
 }
 
+// The height `text` takes word-wrapped at `width` with `font`, as a window that draws it with
+// DrawText measures it (an empty text takes one line).
+inline int WrappedTextHeight(HWND window, const std::wstring& text, int width, HFONT font) {
+    const std::wstring shown = text.empty() ? std::wstring(L" ") : text;
+    HDC dc = GetDC(window);
+    HGDIOBJ old = SelectObject(dc, font);
+    RECT rc = {0, 0, width, 0};
+    DrawTextW(dc, shown.c_str(), static_cast<int>(shown.size()), &rc,
+              DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS | DT_CALCRECT);
+    SelectObject(dc, old);
+    ReleaseDC(window, dc);
+    return rc.bottom - rc.top;
+}
+
+// The lfHeight of the font a control was given (0 when it has none).
+inline LONG FontHeightOf(HWND control) {
+    HFONT font = reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
+    LOGFONTW lf = {};
+    if (font == nullptr || GetObjectW(font, sizeof(lf), &lf) == 0) return 0;
+    return lf.lfHeight;
+}
+
 // A size that the design gives as `design` pixels, at `dpi`: scaled within a pixel.
 #define EXPECT_SCALED(actual, design, dpi) EXPECT_NEAR((actual), ScaleForDpi((design), (dpi)), 1)
 // The same where the window may have grown to hold its texts.
