@@ -46,6 +46,10 @@ TInfoBoxLayout LayoutInfoBox(const TInfoBoxInput& in) {
     int32_t centreWidth = std::max(s(kCentreWidth), std::max(in.Count, in.Mark));
     const int32_t captions = std::max(in.FioCaption, in.OtherCaption);
     const int32_t values = std::max(in.Fio, in.Other);
+    // At the design's own scaling and text size a long name or group takes the room the design
+    // gives it and ends in "..." there, as it always did; with any other the box makes room for it.
+    const bool designText = in.Dpi == kDesignDpi && in.LineHeight <= kLabelHeight;
+    const int32_t valuesToHold = designText ? 0 : values;
 
     // Vertically every band is the design's two rows, moved down under a taller caption line
     // and stretched by labels or buttons taller than designed.
@@ -98,7 +102,7 @@ TInfoBoxLayout LayoutInfoBox(const TInfoBoxInput& in) {
     const int32_t buttonsLeft = right - buttonWidth;
     const int32_t limitLeft = buttonsLeft - s(kLimitToButtons) - limitWidth;
     const int32_t centreLeft = std::min(in.BoxWidth / 2 - centreWidth / 2, limitLeft - s(kColumnGap) - centreWidth);
-    if (valueLeft + values + s(kColumnGap) <= centreLeft) {
+    if (valueLeft + valuesToHold + s(kColumnGap) <= centreLeft) {
         placeLeft(inset, 0, std::max(s(10), centreLeft - s(kColumnGap) - valueLeft));
         placeCentre(centreLeft, 0);
         placeLimit(limitLeft, 0);

@@ -2,7 +2,9 @@
 // Where the controls of the main window's information box go: who is tested on the left, the
 // question count and the mark in the middle, the time limit and the two buttons on the right.
 // Sizes are design pixels scaled for the screen's DPI and grown to the texts they must hold; a
-// box too narrow for its columns side by side stacks them in more bands and grows taller.
+// box too narrow for its columns side by side stacks them in more bands and grows taller. At 96
+// DPI and the design's text size the registration values (a name, a group) never change the
+// design: one too long for its room ends in "...".
 // Portable, so that the arithmetic is tested without Windows.
 
 #include <cstdint>

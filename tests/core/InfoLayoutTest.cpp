@@ -144,8 +144,9 @@ TEST(InfoLayout, GrowsForLargerTexts) {
         void (*change)(TInfoBoxInput&);
     } cases[] = {
         {"the time limit wider than its column", 144, 1004, [](TInfoBoxInput& in) { in.TimeLimit = 360; }},
-        {"a long name", 96, 1004, [](TInfoBoxInput& in) { in.Fio = 420; }},
-        {"a name longer than the whole band", 96, 1004, [](TInfoBoxInput& in) { in.Fio = 700; }},
+        {"a long name", 120, 1004, [](TInfoBoxInput& in) { in.Fio = 420; }},
+        {"a name longer than the whole band", 120, 1004, [](TInfoBoxInput& in) { in.Fio = 700; }},
+        {"a long name at 150 %", 144, 1004, [](TInfoBoxInput& in) { in.Other = 500; }},
         {"text made bigger", 96, 1004,
          [](TInfoBoxInput& in) {
              in.LineHeight = 26;
@@ -166,6 +167,25 @@ TEST(InfoLayout, GrowsForLargerTexts) {
         c.change(in);
         const TInfoBoxLayout l = LayoutInfoBox(in);
         ExpectHoldsEverything(in, l);
+    }
+}
+
+// At 96 DPI a name too long for its room keeps the design: one band, the columns in their places,
+// the name cut at the middle column as it always was.
+TEST(InfoLayout, ALongNameAt96DpiKeepsTheDesign) {
+    const TInfoBoxLayout designed = LayoutInfoBox(RunTexts(96, 1004));
+    for (int32_t fio : {420, 700, 5000}) {
+        SCOPED_TRACE(fio);
+        TInfoBoxInput in = RunTexts(96, 1004);
+        in.Fio = fio;
+        const TInfoBoxLayout l = LayoutInfoBox(in);
+        EXPECT_TRUE(l.AsDesigned);
+        EXPECT_EQ(l.Bands, 1);
+        EXPECT_EQ(l.Height, 93);
+        EXPECT_EQ(l.Fio.Left, designed.Fio.Left);
+        EXPECT_EQ(l.Fio.Width, designed.Fio.Width);
+        EXPECT_EQ(l.Count.Left, designed.Count.Left);
+        EXPECT_LE(l.Fio.Right() + 10, l.Count.Left);
     }
 }
 

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -86,9 +87,9 @@ inline bool TextNeed(HWND control, HFONT font, SIZE& need, SIZE& have) {
     return shows;
 }
 
-// Every visible control under `root` whose text it cannot show whole, measured with each
-// control's own font or with `font` for all.
-inline std::vector<TClippedText> ClippedTexts(HWND root, HFONT font = nullptr) {
+// Every visible control under `root` whose text it cannot show whole, measured with the font
+// `fontOf` gives for it (null: the control's own).
+inline std::vector<TClippedText> ClippedTexts(HWND root, const std::function<HFONT(HWND)>& fontOf) {
     std::vector<HWND> controls;
     EnumChildWindows(
         root,
@@ -107,7 +108,7 @@ inline std::vector<TClippedText> ClippedTexts(HWND root, HFONT font = nullptr) {
         }
         if (hiddenParent) continue;
         SIZE need, have;
-        if (!TextNeed(control, font, need, have)) continue;
+        if (!TextNeed(control, fontOf ? fontOf(control) : nullptr, need, have)) continue;
         if (need.cx > have.cx || need.cy > have.cy) {
             clipped.push_back({WindowTextW(control), ClassNameOf(control), need, have});
         }
@@ -115,3 +116,7 @@ inline std::vector<TClippedText> ClippedTexts(HWND root, HFONT font = nullptr) {
     return clipped;
 }
 
+// The same with each control's own font, or with `font` for all.
+inline std::vector<TClippedText> ClippedTexts(HWND root, HFONT font = nullptr) {
+    return ClippedTexts(root, [font](HWND) { return font; });
+}
