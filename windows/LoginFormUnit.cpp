@@ -35,6 +35,19 @@ std::string EditText(HWND edit) {
     return WideToCp1251(text);
 }
 
+// The frame a window really has can differ from the one worked out for its DPI (a system that
+// draws frames at its own DPI): the client area keeps its size all the same.
+void KeepClientSize(HWND window, int width, int height) {
+    RECT client;
+    GetClientRect(window, &client);
+    const int dx = width - client.right, dy = height - client.bottom;
+    if (dx == 0 && dy == 0) return;
+    RECT outer;
+    GetWindowRect(window, &outer);
+    SetWindowPos(window, nullptr, 0, 0, outer.right - outer.left + dx, outer.bottom - outer.top + dy,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 }  // namespace
 
 std::wstring BlankFieldMessage(const std::string& caption) {
@@ -144,6 +157,7 @@ void TfLogin::Layout(const RECT* suggested) {
         const POINT at = CenteredOnScreen(outerWidth, outerHeight);
         SetWindowPos(Handle(), nullptr, at.x, at.y, outerWidth, outerHeight, SWP_NOZORDER | SWP_NOACTIVATE);
     }
+    KeepClientSize(Handle(), clientWidth, clientHeight);
 }
 
 void TfLogin::DpiChanged(int /*oldDpi*/, const RECT* suggested) {

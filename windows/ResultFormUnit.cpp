@@ -39,7 +39,7 @@ constexpr int kColumnGap = 4;
 constexpr int kCaptionWidth = 160, kValueWidth = 140;
 constexpr int kMinLoginCaption = 100;
 constexpr int kMaxLoginCaption = 140;
-// What a name value keeps at least when the caption column widens for the program's own caption.
+// The room a name value keeps at least: the captions take no more of the row than this leaves.
 constexpr int kMinLoginValue = kFullWidth - kMaxLoginCaption - kColumnGap;
 constexpr int kButtonsTop = 164, kButtonsH = 36, kButtonTop = 169, kButtonW = 156, kButtonH = 26, kButtonGap = 7;
 constexpr int kButtonPadding = 16, kButtonTextPadding = 8;
@@ -47,6 +47,19 @@ constexpr int kLinkTop = 205, kLinkW = 119;
 
 const COLORREF kLinkColor = RGB(0, 0, 128);
 const COLORREF kNoteColor = RGB(128, 128, 128);
+
+// The frame a window really has can differ from the one worked out for its DPI (a system that
+// draws frames at its own DPI): the client area keeps its size all the same.
+void KeepClientSize(HWND window, int width, int height) {
+    RECT client;
+    GetClientRect(window, &client);
+    const int dx = width - client.right, dy = height - client.bottom;
+    if (dx == 0 && dy == 0) return;
+    RECT outer;
+    GetWindowRect(window, &outer);
+    SetWindowPos(window, nullptr, 0, 0, outer.right - outer.left + dx, outer.bottom - outer.top + dy,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
 
 }  // namespace
 
@@ -187,7 +200,10 @@ std::string TfResult::Caption(HWND label) const {
 }
 
 void TfResult::SetTestName(const std::string& cp1251) { SetCaption(lbTestName, cp1251); }
-void TfResult::SetFIO(const std::string& cp1251) { SetCaption(lbFIO, cp1251); }
+void TfResult::SetFIO(const std::string& cp1251) {
+    SetCaption(lbFIO, cp1251);
+    Layout(nullptr);
+}
 void TfResult::SetOtherInfoCaption(const std::string& cp1251) {
     SetCaption(lbOtherInfo_, cp1251);
     Layout(nullptr);
@@ -232,12 +248,23 @@ void TfResult::Layout(const RECT* suggested) {
     grow = std::max(grow, width(lbTestName_, font_) + 2 - Scale(kFullWidth));
 
     // The name rows hold the longest values; their captions are short but one of them comes with the
-    // test, so the column is as wide as the two captions need, within limits. The program's own
-    // caption is always whole, and the values keep their room when it needs more.
-    const int otherNeed = std::max(width(lbFIO_, font_), width(lbOtherInfo_, font_)) + 2;
-    int loginCaptionWidth = std::min(std::max(otherNeed, Scale(kMinLoginCaption)), Scale(kMaxLoginCaption));
-    loginCaptionWidth = std::max(loginCaptionWidth, width(lbFIO_, font_) + 2);
-    grow = std::max(grow, loginCaptionWidth + Scale(kColumnGap) + Scale(kMinLoginValue) - Scale(kFullWidth));
+    // test, so the column is as wide as the two captions need. Up to a limit the values give way;
+    // beyond it the window grows, as far as the screen allows, and only then is the caption cut.
+    const int captionNeed = std::max(width(lbFIO_, font_), width(lbOtherInfo_, font_)) + 2;
+    int loginCaptionWidth = std::max(captionNeed, Scale(kMinLoginCaption));
+    const RECT work = WorkAreaFor(Handle());
+    const RECT frameRect = WindowRectForClient(RECT{0, 0, 0, 0}, kStyle, kExStyle, Dpi());
+    const int widestGrowth = (work.right - work.left) - (frameRect.right - frameRect.left) - Scale(kClientW) - left;
+    // A normal name is whole too: the values' room grows for them up to what the shortest caption
+    // leaves; a longer value ends in "...".
+    const int valueNeed = std::min(std::max(width(lbFIO, boldFont_), width(lbOtherInfo, boldFont_)) + 2,
+                                   Scale(kFullWidth - kMinLoginCaption - kColumnGap));
+    const int valueRoom = std::max(Scale(kMinLoginValue), valueNeed);
+    const int loginGrowth = loginCaptionWidth + Scale(kColumnGap) + valueRoom - Scale(kFullWidth);
+    if (loginGrowth > grow) {
+        grow = std::max(grow, std::min(loginGrowth, widestGrowth));
+        loginCaptionWidth = std::min(loginCaptionWidth, Scale(kFullWidth) + grow - Scale(kColumnGap) - valueRoom);
+    }
 
     // The buttons share the row under the groups, each half of it.
     const int buttonNeed =
@@ -309,9 +336,13 @@ void TfResult::Layout(const RECT* suggested) {
         const POINT at = CenteredOnScreen(outerWidth, outerHeight);
         SetWindowPos(Handle(), nullptr, at.x, at.y, outerWidth, outerHeight, SWP_NOZORDER | SWP_NOACTIVATE);
     }
+    KeepClientSize(Handle(), clientWidth, clientHeight);
 }
 
-void TfResult::SetOtherInfo(const std::string& cp1251) { SetCaption(lbOtherInfo, cp1251); }
+void TfResult::SetOtherInfo(const std::string& cp1251) {
+    SetCaption(lbOtherInfo, cp1251);
+    Layout(nullptr);
+}
 
 void TfResult::SetTestTime(int32_t seconds) {
     testSeconds_ = seconds;
