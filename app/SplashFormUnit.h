@@ -5,7 +5,7 @@
 
 class TfSplash : public TWindow {
 protected:
-    ~TfSplash() override = default;
+    ~TfSplash() override;
 
 public:
     static constexpr int kClientWidth = 338;
@@ -19,4 +19,9 @@ public:
 
 protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    // The design size at the window's DPI, or more where the notice needs it.
+    SIZE ClientSize() const;
+    HFONT font_ = nullptr;
 };

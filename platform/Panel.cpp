@@ -77,5 +77,7 @@ void TPanel::Paint(HDC dc) {
 LRESULT TPanel::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     // Clicks go to the window underneath, as on a label.
     if (message == WM_NCHITTEST) return HTTRANSPARENT;
+    // The caption's font, as a control tells it.
+    if (message == WM_GETFONT) return reinterpret_cast<LRESULT>(font_);
     return TPaintedWindow::HandleMessage(message, wParam, lParam);
 }

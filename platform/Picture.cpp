@@ -233,6 +233,7 @@ void TPicture::Clear() { impl_.reset(); }
 bool TPicture::Empty() const { return !impl_; }
 int TPicture::Width() const { return impl_ ? impl_->Width : 0; }
 int TPicture::Height() const { return impl_ ? impl_->Height : 0; }
+SIZE TPicture::SizeForDpi(int dpi) const { return SIZE{ScaleForDpi(Width(), dpi), ScaleForDpi(Height(), dpi)}; }
 
 void TPicture::Draw(HDC dc, const RECT& target) const {
     if (!impl_) return;
@@ -304,7 +305,8 @@ void TImage::Paint(HDC dc) {
     if (Stretch) {
         Picture.Draw(dc, client);
     } else {
-        const RECT natural = {0, 0, Picture.Width(), Picture.Height()};
+        const SIZE size = Picture.SizeForDpi(Dpi());
+        const RECT natural = {0, 0, size.cx, size.cy};
         Picture.Draw(dc, natural);
     }
 }

@@ -28,9 +28,13 @@ public:
     bool LoadFromFile(const TPath& file, std::string* error, int maxWidth, int maxHeight);
     void Clear();
     bool Empty() const;
-    // Natural size in pixels (0 x 0 when empty).
+    // Natural size in pixels (0 x 0 when empty): a raster's own pixels whatever DPI its file
+    // states, a metafile's frame in pixels of a 96-DPI screen.
     int Width() const;
     int Height() const;
+    // The natural size on a screen of `dpi`: scaled by dpi / 96, so that the picture looks as
+    // large at any screen scaling.
+    SIZE SizeForDpi(int dpi) const;
     // Stretches the picture into `target`; an empty picture draws nothing.
     void Draw(HDC dc, const RECT& target) const;
 
@@ -44,7 +48,7 @@ private:
 };
 
 // A picture control: paints its picture stretched to its client area (Stretch) or at natural
-// size from the top left corner; the rest of the area in Color.
+// size (for the control's DPI) from the top left corner; the rest of the area in Color.
 class TImage : public TViewControl {
 protected:
     ~TImage() override = default;

@@ -6,6 +6,7 @@
 #include <cwchar>
 #include <cwctype>
 
+#include "platform/Dpi.h"
 #include "platform/Win32Util.h"
 #include "platform/Window.h"
 #include "run/MediaFit.h"
@@ -233,7 +234,8 @@ void TMediaService::FitVideo(HWND panel) {
         RECT rc;
         if (!GetWindowRect(panel, &rc)) return;
         TVideoRect video;
-        if (!FitVideoRect(videoScaleMode_, rc.right - rc.left, rc.bottom - rc.top, videoWidth_, videoHeight_, video)) {
+        if (!FitVideoRect(videoScaleMode_, rc.right - rc.left, rc.bottom - rc.top, videoWidth_, videoHeight_, video,
+                          DpiForWindow(panel))) {
             return;
         }
         Mci(L"put " + alias_ + L" destination at " + std::to_wstring(video.Left) + L" " + std::to_wstring(video.Top) +

@@ -18,15 +18,16 @@ int32_t ObjectWidthOrDefault(int32_t width) { return width > 0 ? width : kDefaul
 
 int32_t ObjectHeightOrDefault(int32_t height) { return height > 0 ? height : kDefaultObjectHeight; }
 
-TAttachRect FitIntoInner(int32_t innerWidth, int32_t innerHeight, int32_t width, int32_t height) {
+TAttachRect FitIntoInner(int32_t innerWidth, int32_t innerHeight, int32_t width, int32_t height, int dpi) {
     TAttachRect rc;
+    const int32_t margin = ScaleForDpi(kViewMargin, dpi);
     if (static_cast<real>(height) / innerHeight >= static_cast<real>(width) / innerWidth) {
-        rc.Top = 2;
+        rc.Top = margin;
         rc.Height = innerHeight;
         rc.Width = MulDivTrunc(width, innerHeight, height);
         rc.Left = (innerWidth - rc.Width) / 2;
     } else {
-        rc.Left = 2;
+        rc.Left = margin;
         rc.Width = innerWidth;
         rc.Height = MulDivTrunc(height, innerWidth, width);
         rc.Top = (innerHeight - rc.Height) / 2;
@@ -35,11 +36,13 @@ TAttachRect FitIntoInner(int32_t innerWidth, int32_t innerHeight, int32_t width,
 }
 
 TPictureViewLayout PlaceViewerPicture(int32_t viewWidth, int32_t viewHeight, int32_t pictureWidth,
-                                      int32_t pictureHeight, uint8_t scaleMode, const TAttachRect& current) {
+                                      int32_t pictureHeight, uint8_t scaleMode, const TAttachRect& current,
+                                      int dpi) {
     TPictureViewLayout out;
     out.Image = current;
-    const int32_t innerWidth = viewWidth - 4;
-    const int32_t innerHeight = viewHeight - 4;
+    const int32_t margin = ScaleForDpi(kViewMargin, dpi);
+    const int32_t innerWidth = viewWidth - 2 * margin;
+    const int32_t innerHeight = viewHeight - 2 * margin;
     // Any empty factor hides the picture. Multiplying the four in 32 bits, as a quick test for
     // zero, would wrap to 0 for a 256 x 256 picture in a 260 x 260 view. A view too narrow for
     // its margins hides the picture as one too low does.
@@ -51,10 +54,10 @@ TPictureViewLayout PlaceViewerPicture(int32_t viewWidth, int32_t viewHeight, int
         out.Image = {(viewWidth - pictureWidth) / 2, (viewHeight - pictureHeight) / 2, pictureWidth, pictureHeight};
         break;
     case 1:
-        out.Image = {2, 2, innerWidth, innerHeight};
+        out.Image = {margin, margin, innerWidth, innerHeight};
         break;
     case 2:
-        out.Image = FitIntoInner(innerWidth, innerHeight, pictureWidth, pictureHeight);
+        out.Image = FitIntoInner(innerWidth, innerHeight, pictureWidth, pictureHeight, dpi);
         break;
     default:
         break;
@@ -80,20 +83,22 @@ int32_t PictureScrollOffset(int32_t position, int32_t imageSize) {
     return -RoundToInt32(static_cast<real>(position) / kPictureScrollRange * imageSize);
 }
 
-TObjectViewLayout PlaceViewerObject(int32_t viewWidth, int32_t viewHeight, int32_t objectWidth, int32_t objectHeight) {
+TObjectViewLayout PlaceViewerObject(int32_t viewWidth, int32_t viewHeight, int32_t objectWidth, int32_t objectHeight,
+                                    int dpi) {
     TObjectViewLayout out;
-    const int32_t innerWidth = viewWidth - 4;
-    const int32_t innerHeight = viewHeight - 4;
+    const int32_t margin = ScaleForDpi(kViewMargin, dpi);
+    const int32_t innerWidth = viewWidth - 2 * margin;
+    const int32_t innerHeight = viewHeight - 2 * margin;
     if (objectWidth <= 0 || objectHeight <= 0 || innerWidth <= 0 || innerHeight <= 0) return out;
     out.Visible = true;
-    out.Object = FitIntoInner(innerWidth, innerHeight, objectWidth, objectHeight);
+    out.Object = FitIntoInner(innerWidth, innerHeight, objectWidth, objectHeight, dpi);
     return out;
 }
 
 TViewerPlacement PlaceViewerWindow(const TViewerPlacementInput& in) {
     TViewerPlacement out;
     int32_t availWidth = RoundToInt32(static_cast<real>(in.MainWidth) * 50 / 100);
-    int32_t availHeight = in.MainHeight - (in.QuestionTop + in.QuestionHeight) - in.InfoHeight - 20;
+    int32_t availHeight = in.MainHeight - (in.QuestionTop + in.QuestionHeight) - in.InfoHeight - ScaleForDpi(20, in.Dpi);
     const int32_t width = ObjectWidthOrDefault(in.PreferredWidth);
     const int32_t height = ObjectHeightOrDefault(in.PreferredHeight);
     int32_t extra = in.ExtraHeight;
@@ -102,7 +107,7 @@ TViewerPlacement PlaceViewerWindow(const TViewerPlacementInput& in) {
     availHeight -= extra;
 
     out.Window.Left = 0;
-    out.Window.Top = in.QuestionTop + in.QuestionHeight + 10;
+    out.Window.Top = in.QuestionTop + in.QuestionHeight + ScaleForDpi(10, in.Dpi);
     if (in.FixedHeight) {
         out.Window.Width = width;
         out.Window.Height = height + extra + in.NonClientHeight;
@@ -123,9 +128,11 @@ TViewerPlacement PlaceViewerWindow(const TViewerPlacementInput& in) {
 
 TEmbeddedObjectPlacement PlaceEmbeddedObject(const TEmbeddedObjectInput& in) {
     TEmbeddedObjectPlacement out;
-    const int32_t margin = in.PanelBorder + 6;
+    // The border is the panel's own, already in screen pixels; the gap inside it is the design's.
+    const int32_t margin = in.PanelBorder + ScaleForDpi(6, in.Dpi);
     const int32_t availWidth = std::max(in.PanelWidth - 2 * margin, 1);
-    const int32_t availHeight = std::max(in.MainHeight - in.PanelTop - in.InfoHeight - 10 - 2 * margin, 1);
+    const int32_t availHeight =
+        std::max(in.MainHeight - in.PanelTop - in.InfoHeight - ScaleForDpi(10, in.Dpi) - 2 * margin, 1);
     const int32_t width = ObjectWidthOrDefault(in.ObjectWidth);
     const int32_t height = ObjectHeightOrDefault(in.ObjectHeight);
     TAttachRect& rc = out.Object;

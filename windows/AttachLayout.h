@@ -1,9 +1,12 @@
 #pragma once
 // Where attachments go: the question attachment viewer (its picture, its object and the
 // viewer window itself), an object shown in the question panel in place of the text, and the
-// answer attachment popup. Sizes in, rectangles out; no windows here.
+// answer attachment popup. Sizes in, rectangles out; no windows here. Sizes are a screen's
+// pixels; the fixed margins and gaps of the design are scaled for the `dpi` given (96 keeps them).
 
 #include <cstdint>
+
+#include "platform/DpiScale.h"
 
 struct TAttachRect {
     int32_t Left = 0, Top = 0, Width = 0, Height = 0;
@@ -24,10 +27,12 @@ int32_t ObjectHeightOrDefault(int32_t height);
 constexpr int32_t kPictureScrollRange = 100;
 constexpr int32_t kPictureScrollPage = 10;
 
-// A w x h rectangle fitted into the inner area W x H of a view (2 pixels inside each edge):
-// the limiting side takes all of it from 2, the other is centred by (inner - size) div 2.
+// The margin inside a view's edges, in design pixels.
+constexpr int32_t kViewMargin = 2;
+// A w x h rectangle fitted into the inner area W x H of a view (the margin inside each edge):
+// the limiting side takes all of it from the margin, the other is centred by (inner - size) div 2.
 // w and h must not be 0.
-TAttachRect FitIntoInner(int32_t innerWidth, int32_t innerHeight, int32_t width, int32_t height);
+TAttachRect FitIntoInner(int32_t innerWidth, int32_t innerHeight, int32_t width, int32_t height, int dpi = kDesignDpi);
 
 // The viewer's picture in its view (pnlPictureResize).
 struct TPictureViewLayout {
@@ -39,9 +44,11 @@ struct TPictureViewLayout {
     int32_t HPage = 0, HPosition = 0, VPage = 0, VPosition = 0;
 };
 // Scale mode 0 natural size centred, 1 stretched into the inner area, 2 fitted keeping the
-// proportions; any other mode keeps `current`.
+// proportions; any other mode keeps `current`. The picture's size is the one it has on this
+// screen (its natural size scaled for the DPI).
 TPictureViewLayout PlaceViewerPicture(int32_t viewWidth, int32_t viewHeight, int32_t pictureWidth,
-                                      int32_t pictureHeight, uint8_t scaleMode, const TAttachRect& current);
+                                      int32_t pictureHeight, uint8_t scaleMode, const TAttachRect& current,
+                                      int dpi = kDesignDpi);
 // The image offset a scroll bar position stands for (scbPictureViewHChange, ...VChange).
 int32_t PictureScrollOffset(int32_t position, int32_t imageSize);
 
@@ -51,7 +58,8 @@ struct TObjectViewLayout {
     bool Visible = false;
     TAttachRect Object;
 };
-TObjectViewLayout PlaceViewerObject(int32_t viewWidth, int32_t viewHeight, int32_t objectWidth, int32_t objectHeight);
+TObjectViewLayout PlaceViewerObject(int32_t viewWidth, int32_t viewHeight, int32_t objectWidth, int32_t objectHeight,
+                                    int dpi = kDesignDpi);
 
 // The viewer window under the question panel.
 struct TViewerPlacementInput {
@@ -63,6 +71,8 @@ struct TViewerPlacementInput {
     bool FixedHeight = false;
     // The viewer's window height minus its client height, and the status bar's height.
     int32_t NonClientHeight = 0, StatusHeight = 0;
+    // The main window's DPI: the gaps under the question panel scale with it.
+    int Dpi = kDesignDpi;
 };
 struct TViewerPlacement {
     bool StatusVisible = false;
@@ -77,6 +87,8 @@ struct TEmbeddedObjectInput {
     int32_t PanelWidth = 0, PanelTop = 0, PanelBorder = 10;
     int32_t InfoHeight = 0;
     int32_t ObjectWidth = 0, ObjectHeight = 0;
+    // The main window's DPI: the margins inside the panel's border scale with it.
+    int Dpi = kDesignDpi;
 };
 struct TEmbeddedObjectPlacement {
     TAttachRect Object;  // in the panel

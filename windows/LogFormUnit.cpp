@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "model/Codepage.h"
+#include "platform/Dpi.h"
 #include "platform/Win32Util.h"
 
 const wchar_t kLogCaption[] = L"Журнал теста";
@@ -12,9 +13,11 @@ const wchar_t kLogCaption[] = L"Журнал теста";
 namespace {
 
 constexpr wchar_t kLogClass[] = L"TfLog";
+// Design pixels of a 96-DPI screen, scaled for the window's DPI.
 constexpr int kMargin = 8;
 constexpr int kButtonWidth = 90;
 constexpr int kButtonHeight = 25;
+constexpr int kButtonPadding = 16, kTextPadding = 8;
 constexpr UINT_PTR kMemoSubclass = 1;
 
 // Ctrl+A reaches a read-only edit as the character 1; older edit controls beep at it.
@@ -39,9 +42,10 @@ bool TfLog::Create(HWND owner) {
     RegisterWindowClass(kLogClass, 0, GetSysColorBrush(COLOR_BTNFACE));
     const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MAXIMIZEBOX;
     const DWORD exStyle = WS_EX_CONTROLPARENT;
-    const int x = (GetSystemMetrics(SM_CXSCREEN) - kWidth) / 2;
-    const int y = (GetSystemMetrics(SM_CYSCREEN) - kHeight) / 2;
-    if (!CreateHandle(exStyle, kLogClass, kLogCaption, style, x, y, kWidth, kHeight, owner)) return false;
+    PrepareDpi(owner);
+    const int width = Scale(kWidth), height = Scale(kHeight);
+    const POINT at = CenteredOnScreen(width, height);
+    if (!CreateHandle(exStyle, kLogClass, kLogCaption, style, at.x, at.y, width, height, owner)) return false;
 
     font_ = CreateMessageFont(Dpi());
 
@@ -83,10 +87,27 @@ void TfLog::OnShow() {
 }
 
 void TfLog::Relayout(int clientWidth, int clientHeight) {
-    const int buttonTop = clientHeight - kMargin - kButtonHeight;
-    MoveWindow(mmMain, kMargin, kMargin, std::max(0, clientWidth - 2 * kMargin), std::max(0, buttonTop - 2 * kMargin),
+    // The button as the design has it, or as its caption needs.
+    const SIZE text = TextExtent(btnOk, L"Закрыть");
+    const int buttonWidth = std::max(Scale(kButtonWidth), static_cast<int>(text.cx) + Scale(kButtonPadding));
+    const int buttonHeight = std::max(Scale(kButtonHeight), static_cast<int>(text.cy) + Scale(kTextPadding));
+    const int margin = Scale(kMargin);
+    const int buttonTop = clientHeight - margin - buttonHeight;
+    MoveWindow(mmMain, margin, margin, std::max(0, clientWidth - 2 * margin), std::max(0, buttonTop - 2 * margin),
                TRUE);
-    MoveWindow(btnOk, (clientWidth - kButtonWidth) / 2, buttonTop, kButtonWidth, kButtonHeight, TRUE);
+    MoveWindow(btnOk, (clientWidth - buttonWidth) / 2, buttonTop, buttonWidth, buttonHeight, TRUE);
+}
+
+void TfLog::DpiChanged(int oldDpi, const RECT* suggested) {
+    HFONT old = font_;
+    font_ = CreateMessageFont(Dpi());
+    for (HWND control : {mmMain, btnOk}) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
+    if (old != nullptr) DeleteObject(old);
+    // The system's rectangle keeps the window's size in the person's eyes; the layout follows it.
+    TModalWindow::DpiChanged(oldDpi, suggested);
+    RECT client;
+    GetClientRect(Handle(), &client);
+    Relayout(client.right, client.bottom);
 }
 
 LRESULT TfLog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {

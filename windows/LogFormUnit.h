@@ -27,6 +27,8 @@ public:
 protected:
     void OnShow() override;
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    // Font and layout for the new DPI.
+    void DpiChanged(int oldDpi, const RECT* suggested) override;
 
 private:
     void Relayout(int clientWidth, int clientHeight);

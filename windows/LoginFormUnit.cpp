@@ -1,7 +1,10 @@
 #include "windows/LoginFormUnit.h"
 
+#include <algorithm>
+
 #include "model/Codepage.h"
 #include "model/TextUtils.h"
+#include "platform/Dpi.h"
 #include "platform/Win32Util.h"
 
 const wchar_t kLoginCaption[] = L"Регистрация нового пользователя";
@@ -13,6 +16,16 @@ constexpr wchar_t kLoginClass[] = L"TfLogin";
 constexpr int kIdOk = IDOK;
 constexpr int kIdCancel = IDCANCEL;
 constexpr int kIdPicture = 100;
+constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
+constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
+
+// The design, in pixels of a 96-DPI screen; scaled for the window's DPI, and where a caption needs
+// more room, the column or its row grows and the window with it.
+constexpr int kPictureX = 8, kPictureY = 16, kPictureSize = 96;
+constexpr int kColumnX = 112, kColumnW = 284, kRightMargin = 8;
+constexpr int kFioCaptionTop = 8, kCaptionH = 16, kEditOffset = 17, kEditH = 22, kOtherCaptionTop = 52;
+constexpr int kButtonsTop = 98, kButtonW = 78, kButtonH = 25, kButtonGap = 4, kBottomMargin = 5;
+constexpr int kButtonPadding = 16, kTextPadding = 8;
 
 std::string EditText(HWND edit) {
     int length = GetWindowTextLengthW(edit);
@@ -20,6 +33,19 @@ std::string EditText(HWND edit) {
     GetWindowTextW(edit, &text[0], length + 1);
     text.resize(static_cast<size_t>(length));
     return WideToCp1251(text);
+}
+
+// The frame a window really has can differ from the one worked out for its DPI (a system that
+// draws frames at its own DPI): the client area keeps its size all the same.
+void KeepClientSize(HWND window, int width, int height) {
+    RECT client;
+    GetClientRect(window, &client);
+    const int dx = width - client.right, dy = height - client.bottom;
+    if (dx == 0 && dy == 0) return;
+    RECT outer;
+    GetWindowRect(window, &outer);
+    SetWindowPos(window, nullptr, 0, 0, outer.right - outer.left + dx, outer.bottom - outer.top + dy,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 }  // namespace
@@ -37,39 +63,117 @@ TfLogin::~TfLogin() {
 bool TfLogin::Create(HWND owner) {
     owner_ = owner;
     RegisterWindowClass(kLoginClass, 0, GetSysColorBrush(COLOR_BTNFACE));
-    const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
-    const DWORD exStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
-    RECT rc = {0, 0, kClientWidth, kClientHeight};
-    AdjustWindowRectEx(&rc, style, FALSE, exStyle);
+    PrepareDpi(owner);
+    const RECT rc = WindowRectForClient(RECT{0, 0, Scale(kClientWidth), Scale(kClientHeight)}, kStyle, kExStyle, Dpi());
     const int width = rc.right - rc.left, height = rc.bottom - rc.top;
-    const int x = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
-    const int y = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
-    if (!CreateHandle(exStyle, kLoginClass, kLoginCaption, style, x, y, width, height, owner)) return false;
+    const POINT at = CenteredOnScreen(width, height);
+    if (!CreateHandle(kExStyle, kLoginClass, kLoginCaption, kStyle, at.x, at.y, width, height, owner)) return false;
 
     font_ = CreateMessageFont(Dpi());
 
     HINSTANCE instance = GetModuleHandleW(nullptr);
-    auto make = [&](const wchar_t* cls, const wchar_t* text, DWORD style, DWORD ex, int x, int y, int w, int h,
-                    int id) {
-        HWND hwnd = CreateWindowExW(ex, cls, text, WS_CHILD | WS_VISIBLE | style, x, y, w, h, Handle(),
+    auto make = [&](const wchar_t* cls, const wchar_t* text, DWORD style, DWORD ex, int id) {
+        HWND hwnd = CreateWindowExW(ex, cls, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, Handle(),
                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
         SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
         return hwnd;
     };
-    imgLogin = make(L"STATIC", L"", SS_OWNERDRAW, 0, 8, 16, 96, 96, kIdPicture);
-    lbFIO = make(L"STATIC", L"Фамилия Имя Отчество", SS_LEFT, 0, 112, 8, 284, 16, 0);
-    eFIO = make(L"EDIT", L"", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, 112, 25, 284, 22, 0);
-    lbOtherInfo = make(L"STATIC", L"Группа, Филиал и др.", SS_LEFT, 0, 112, 52, 284, 16, 0);
-    eOtherInfo = make(L"EDIT", L"", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, 112, 69, 284, 22, 0);
-    btnOk = make(L"BUTTON", L"ОК", WS_TABSTOP | BS_PUSHBUTTON, 0, 236, 98, 78, 25, kIdOk);
-    btnCancel = make(L"BUTTON", L"Отмена", WS_TABSTOP | BS_PUSHBUTTON, 0, 318, 98, 78, 25, kIdCancel);
+    imgLogin = make(L"STATIC", L"", SS_OWNERDRAW, 0, kIdPicture);
+    lbFIO = make(L"STATIC", L"Фамилия Имя Отчество", SS_LEFT, 0, 0);
+    eFIO = make(L"EDIT", L"", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, 0);
+    lbOtherInfo = make(L"STATIC", L"Группа, Филиал и др.", SS_LEFT, 0, 0);
+    eOtherInfo = make(L"EDIT", L"", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, 0);
+    btnOk = make(L"BUTTON", L"ОК", WS_TABSTOP | BS_PUSHBUTTON, 0, kIdOk);
+    btnCancel = make(L"BUTTON", L"Отмена", WS_TABSTOP | BS_PUSHBUTTON, 0, kIdCancel);
     SendMessageW(eFIO, EM_LIMITTEXT, kMaxLength, 0);
     SendMessageW(eOtherInfo, EM_LIMITTEXT, kMaxLength, 0);
+    Layout(nullptr);
     return true;
+}
+
+SIZE TfLogin::TextSize(HWND control, int wrapWidth) const {
+    std::wstring text = Wide(EditText(control));
+    if (text.empty()) text = L"Ag";  // an empty caption keeps its line
+    HDC dc = GetDC(Handle());
+    HGDIOBJ old = SelectObject(dc, font_);
+    RECT rc = {0, 0, wrapWidth, 0};
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &rc,
+              DT_CALCRECT | DT_EXPANDTABS | (wrapWidth > 0 ? DT_WORDBREAK : DT_SINGLELINE));
+    SelectObject(dc, old);
+    ReleaseDC(Handle(), dc);
+    return SIZE{rc.right - rc.left, rc.bottom - rc.top};
+}
+
+void TfLogin::Layout(const RECT* suggested) {
+    if (Handle() == nullptr) return;
+    // The column takes a caption on one line as far as the screen allows; beyond that the caption
+    // wraps and its row grows.
+    const RECT work = WorkAreaFor(Handle());
+    const RECT frame = WindowRectForClient(RECT{0, 0, 0, 0}, kStyle, kExStyle, Dpi());
+    const int widest = std::max<int>(Scale(kColumnW), (work.right - work.left) - (frame.right - frame.left) -
+                                                          Scale(kColumnX) - Scale(kRightMargin));
+    int columnWidth = Scale(kColumnW);
+    for (HWND caption : {lbFIO, lbOtherInfo}) {
+        columnWidth = std::max(columnWidth, static_cast<int>(TextSize(caption, 0).cx) + 2);
+    }
+    const int lineHeight = TextSize(btnOk, 0).cy;
+    const int buttonWidth = std::max<int>(
+        {Scale(kButtonW), TextSize(btnOk, 0).cx + Scale(kButtonPadding), TextSize(btnCancel, 0).cx + Scale(kButtonPadding)});
+    columnWidth = std::min(std::max(columnWidth, 2 * buttonWidth + Scale(kButtonGap)), widest);
+    const int editHeight = std::max(Scale(kEditH), lineHeight + Scale(kTextPadding));
+    const int buttonHeight = std::max(Scale(kButtonH), lineHeight + Scale(kTextPadding));
+    const int fioCaptionHeight = std::max<int>(Scale(kCaptionH), TextSize(lbFIO, columnWidth).cy);
+    const int otherCaptionHeight = std::max<int>(Scale(kCaptionH), TextSize(lbOtherInfo, columnWidth).cy);
+
+    auto place = [](HWND control, int x, int y, int w, int h) {
+        SetWindowPos(control, nullptr, x, y, w, h, SWP_NOZORDER | SWP_NOACTIVATE);
+    };
+    const int x = Scale(kColumnX);
+    place(imgLogin, Scale(kPictureX), Scale(kPictureY), Scale(kPictureSize), Scale(kPictureSize));
+    int y = Scale(kFioCaptionTop);
+    place(lbFIO, x, y, columnWidth, fioCaptionHeight);
+    y += std::max(Scale(kEditOffset), fioCaptionHeight + Scale(1));
+    place(eFIO, x, y, columnWidth, editHeight);
+    y += editHeight + Scale(kOtherCaptionTop - kFioCaptionTop - kEditOffset - kEditH);
+    place(lbOtherInfo, x, y, columnWidth, otherCaptionHeight);
+    y += std::max(Scale(kEditOffset), otherCaptionHeight + Scale(1));
+    place(eOtherInfo, x, y, columnWidth, editHeight);
+    y += editHeight + Scale(kButtonsTop - kOtherCaptionTop - kEditOffset - kEditH);
+    const int right = x + columnWidth;
+    place(btnCancel, right - buttonWidth, y, buttonWidth, buttonHeight);
+    place(btnOk, right - 2 * buttonWidth - Scale(kButtonGap), y, buttonWidth, buttonHeight);
+
+    const int clientWidth = right + Scale(kRightMargin);
+    const int clientHeight =
+        std::max(y + buttonHeight + Scale(kBottomMargin), Scale(kPictureY) + Scale(kPictureSize));
+    const RECT outer = WindowRectForClient(RECT{0, 0, clientWidth, clientHeight}, kStyle, kExStyle, Dpi());
+    const int outerWidth = outer.right - outer.left, outerHeight = outer.bottom - outer.top;
+    RECT now;
+    GetWindowRect(Handle(), &now);
+    if (suggested != nullptr) {
+        SetWindowPos(Handle(), nullptr, suggested->left, suggested->top, outerWidth, outerHeight,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+    } else if (now.right - now.left != outerWidth || now.bottom - now.top != outerHeight) {
+        const POINT at = CenteredOnScreen(outerWidth, outerHeight);
+        SetWindowPos(Handle(), nullptr, at.x, at.y, outerWidth, outerHeight, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    KeepClientSize(Handle(), clientWidth, clientHeight);
+}
+
+void TfLogin::DpiChanged(int /*oldDpi*/, const RECT* suggested) {
+    HFONT old = font_;
+    font_ = CreateMessageFont(Dpi());
+    for (HWND control : {lbFIO, eFIO, lbOtherInfo, eOtherInfo, btnOk, btnCancel}) {
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
+    }
+    if (old != nullptr) DeleteObject(old);
+    Layout(suggested);
+    InvalidateRect(Handle(), nullptr, TRUE);
 }
 
 bool TfLogin::Execute(const std::string& extraFieldCaption) {
     SetWindowTextW(lbOtherInfo, Wide(extraFieldCaption).c_str());
+    Layout(nullptr);
     return ShowModal(owner_) == IDOK;
 }
 
@@ -109,8 +213,9 @@ void TfLogin::PaintPicture(HDC dc, const RECT& rc) {
     HGDIOBJ oldBrush = SelectObject(dc, body);
     HGDIOBJ oldPen = SelectObject(dc, GetStockObject(NULL_PEN));
     const int cx = (rc.left + rc.right) / 2;
-    Ellipse(dc, cx - 20, rc.top + 10, cx + 20, rc.top + 50);
-    Chord(dc, cx - 38, rc.top + 56, cx + 38, rc.top + 136, cx + 38, rc.top + 96, cx - 38, rc.top + 96);
+    auto y = [&](int design) { return rc.top + Scale(design); };
+    Ellipse(dc, cx - Scale(20), y(10), cx + Scale(20), y(50));
+    Chord(dc, cx - Scale(38), y(56), cx + Scale(38), y(136), cx + Scale(38), y(96), cx - Scale(38), y(96));
     SelectObject(dc, oldPen);
     SelectObject(dc, oldBrush);
     DeleteObject(body);

@@ -43,8 +43,15 @@ protected:
     void OnEnter() override { btnOkClick(); }
     void OnShow() override;
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    // Font and layout for the new DPI.
+    void DpiChanged(int oldDpi, const RECT* suggested) override;
 
 private:
+    // Places the controls for the window's DPI and captions and sizes the window to hold them;
+    // `suggested` is where the system puts it after a DPI change.
+    void Layout(const RECT* suggested);
+    // A control's text in the window's font: one line, or wrapped at `wrapWidth`.
+    SIZE TextSize(HWND control, int wrapWidth) const;
     void btnOkClick();
     void PaintPicture(HDC dc, const RECT& rc);
     HWND owner_ = nullptr;

@@ -30,8 +30,9 @@ bool TfQuestAttach::Create(HWND mainWindow) {
     RegisterWindowClass(kQuestAttachClass, 0, GetSysColorBrush(COLOR_BTNFACE));
     const DWORD style =
         WS_CHILD | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MAXIMIZEBOX | WS_CLIPCHILDREN | WS_CLIPSIBLINGS;
-    if (!CreateHandle(WS_EX_CONTROLPARENT, kQuestAttachClass, kQuestAttachCaption, style, 0, 0, kInitialWidth,
-                      kInitialHeight, mainWindow)) {
+    PrepareDpi(mainWindow);
+    if (!CreateHandle(WS_EX_CONTROLPARENT, kQuestAttachClass, kQuestAttachCaption, style, 0, 0, Scale(kInitialWidth),
+                      Scale(kInitialHeight), mainWindow)) {
         return false;
     }
     stbMain = CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0, 0, 0, Handle(),

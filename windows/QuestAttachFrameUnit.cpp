@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "platform/Dpi.h"
 #include "platform/Win32Util.h"
 
 const wchar_t kQuestAttachFrameName[] = L"QUEST_ATTACH_FRAME";
@@ -14,9 +15,12 @@ constexpr wchar_t kPlaceholderClass[] = L"TVideoPlaceholder";
 
 enum : int { kIdPlaySound = 201, kIdStopSound = 202, kIdStartVideo = 203, kIdStopVideo = 204 };
 
+// Design pixels of a 96-DPI screen, scaled for the frame's DPI.
 constexpr int kButtonWidth = 90;
 constexpr int kButtonHeight = 25;
 constexpr int kGap = 8;
+constexpr int kButtonPadding = 16, kTextPadding = 8;
+constexpr int kHintFontHeight = 21;
 
 void Place(HWND window, int left, int top, int width, int height) {
     SetWindowPos(window, nullptr, left, top, std::max(width, 0), std::max(height, 0), SWP_NOZORDER | SWP_NOACTIVATE);
@@ -41,7 +45,9 @@ LRESULT TFramePanel::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 
 bool TVideoPlaceholder::Create(HWND parent) {
     RegisterWindowClass(kPlaceholderClass, 0, nullptr);
-    return CreateHandle(0, kPlaceholderClass, L"", WS_CHILD | WS_VISIBLE | WS_DISABLED, 0, 0, kSize, kSize, parent);
+    PrepareDpi(parent);
+    return CreateHandle(0, kPlaceholderClass, L"", WS_CHILD | WS_VISIBLE | WS_DISABLED, 0, 0, Scale(kSize),
+                        Scale(kSize), parent);
 }
 
 void TVideoPlaceholder::Paint(HDC dc) {
@@ -50,18 +56,18 @@ void TVideoPlaceholder::Paint(HDC dc) {
     GetClientRect(Handle(), &rc);
     FillRect(dc, &rc, GetSysColorBrush(COLOR_BTNFACE));
     HBRUSH film = CreateSolidBrush(RGB(64, 64, 64));
-    RECT strip = {rc.left + 2, rc.top + 6, rc.right - 2, rc.bottom - 6};
+    RECT strip = {rc.left + Scale(2), rc.top + Scale(6), rc.right - Scale(2), rc.bottom - Scale(6)};
     FillRect(dc, &strip, film);
     DeleteObject(film);
     HBRUSH white = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-    for (int x = strip.left + 3; x + 4 <= strip.right - 2; x += 8) {
-        RECT top = {x, strip.top + 2, x + 4, strip.top + 6};
-        RECT bottom = {x, strip.bottom - 6, x + 4, strip.bottom - 2};
+    for (int x = strip.left + Scale(3); x + Scale(4) <= strip.right - Scale(2); x += Scale(8)) {
+        RECT top = {x, strip.top + Scale(2), x + Scale(4), strip.top + Scale(6)};
+        RECT bottom = {x, strip.bottom - Scale(6), x + Scale(4), strip.bottom - Scale(2)};
         FillRect(dc, &top, white);
         FillRect(dc, &bottom, white);
     }
     const int cx = (rc.left + rc.right) / 2, cy = (rc.top + rc.bottom) / 2;
-    POINT play[] = {{cx - 6, cy - 8}, {cx - 6, cy + 8}, {cx + 8, cy}};
+    POINT play[] = {{cx - Scale(6), cy - Scale(8)}, {cx - Scale(6), cy + Scale(8)}, {cx + Scale(8), cy}};
     HGDIOBJ oldBrush = SelectObject(dc, white);
     HGDIOBJ oldPen = SelectObject(dc, GetStockObject(NULL_PEN));
     Polygon(dc, play, 3);
@@ -90,8 +96,9 @@ bool TfrQuestAttach::Create(HWND owner, TAttachKind kind, const TPath& fileName,
     Options = options;
     font_ = CreateMessageFont(Dpi());
 
-    PreferredWidth = Options.Width;
-    PreferredHeight = Options.Height;
+    // The stated size of the content is in design pixels.
+    PreferredWidth = Scale(Options.Width);
+    PreferredHeight = Scale(Options.Height);
     ExtraHeight = 0;
     FixedHeight = false;
 
@@ -107,8 +114,10 @@ bool TfrQuestAttach::Create(HWND owner, TAttachKind kind, const TPath& fileName,
                                                           GetSystemMetrics(SM_CYSCREEN));
         if (!loaded && host_.AttachmentUnshown) host_.AttachmentUnshown();
         imgPicture.SetStretch(Options.ScaleMode != 0);
-        PreferredWidth = imgPicture.Picture.Width();
-        PreferredHeight = imgPicture.Picture.Height();
+        // The size the picture has on this screen: it looks the same at any scaling.
+        const SIZE natural = imgPicture.Picture.SizeForDpi(Dpi());
+        PreferredWidth = natural.cx;
+        PreferredHeight = natural.cy;
         pnlPictureResize();
         break;
     }
@@ -116,13 +125,13 @@ bool TfrQuestAttach::Create(HWND owner, TAttachKind kind, const TPath& fileName,
         CreateSoundPanel();
         if (Options.AutoPlay) btnPlaySoundClick();
         PreferredWidth = host_.QuestionPanelWidth ? host_.QuestionPanelWidth() : 0;
-        PreferredHeight = kSoundHeight;
+        PreferredHeight = Scale(kSoundHeight);
         FixedHeight = true;
         break;
     case akVideo:
         CreateVideoPanel();
         btnStartVideoClick();
-        ExtraHeight += kVideoOptionsHeight + kVideoHintHeight;
+        ExtraHeight += Scale(kVideoOptionsHeight) + Scale(kVideoHintHeight);
         break;
     case akFme:
     case akOle:
@@ -205,8 +214,8 @@ void TfrQuestAttach::CreatePicturePanel() {
 
 void TfrQuestAttach::LayoutPicturePanel(bool hBar, bool vBar) {
     const SIZE size = ClientSize(pnlPicture.Handle());
-    const int barHeight = hBar ? GetSystemMetrics(SM_CYHSCROLL) : 0;
-    const int barWidth = vBar ? GetSystemMetrics(SM_CXVSCROLL) : 0;
+    const int barHeight = hBar ? SystemMetricForDpi(SM_CYHSCROLL, Dpi()) : 0;
+    const int barWidth = vBar ? SystemMetricForDpi(SM_CXVSCROLL, Dpi()) : 0;
     const int viewWidth = std::max(0, static_cast<int>(size.cx) - barWidth);
     const int viewHeight = std::max(0, static_cast<int>(size.cy) - barHeight);
     Place(pnlPictureView.Handle(), 0, 0, viewWidth, viewHeight);
@@ -218,8 +227,8 @@ void TfrQuestAttach::LayoutPicturePanel(bool hBar, bool vBar) {
 
 void TfrQuestAttach::pnlPictureResize() {
     if (pnlPicture.Handle() == nullptr || scbPictureViewH == nullptr || scbPictureViewV == nullptr) return;
-    const int pictureWidth = imgPicture.Picture.Width();
-    const int pictureHeight = imgPicture.Picture.Height();
+    const SIZE picture = imgPicture.Picture.SizeForDpi(Dpi());
+    const int pictureWidth = picture.cx, pictureHeight = picture.cy;
     // The bars take their room from the view; a bar that comes shrinks the view, which can only
     // make the other one needed too, so this settles within three rounds.
     bool hBar = false, vBar = false;
@@ -227,7 +236,7 @@ void TfrQuestAttach::pnlPictureResize() {
     for (;;) {
         LayoutPicturePanel(hBar, vBar);
         const SIZE view = ClientSize(pnlPictureView.Handle());
-        out = PlaceViewerPicture(view.cx, view.cy, pictureWidth, pictureHeight, Options.ScaleMode, imageRect_);
+        out = PlaceViewerPicture(view.cx, view.cy, pictureWidth, pictureHeight, Options.ScaleMode, imageRect_, Dpi());
         const bool needH = hBar || out.HBarVisible;
         const bool needV = vBar || out.VBarVisible;
         if (needH == hBar && needV == vBar) break;
@@ -307,13 +316,15 @@ void TfrQuestAttach::CreateSoundPanel() {
 void TfrQuestAttach::LayoutSoundPanel() {
     if (btnStopSound == nullptr) return;
     const SIZE size = ClientSize(pnlSound.Handle());
-    const int top = (static_cast<int>(size.cy) - kButtonHeight) / 2;
-    const int stopLeft = static_cast<int>(size.cx) - kGap - kButtonWidth;
-    const int playLeft = stopLeft - kGap - kButtonWidth;
+    const SIZE button = ButtonSize({btnPlaySound, btnStopSound});
+    const int gap = Scale(kGap);
+    const int top = (static_cast<int>(size.cy) - button.cy) / 2;
+    const int stopLeft = static_cast<int>(size.cx) - gap - button.cx;
+    const int playLeft = stopLeft - gap - button.cx;
     const SIZE text = TextExtent(lbSoundHint, L"Звуковой фрагмент");
-    Place(lbSoundHint, kGap, (static_cast<int>(size.cy) - text.cy) / 2, std::max(0, playLeft - 2 * kGap), text.cy);
-    Place(btnPlaySound, playLeft, top, kButtonWidth, kButtonHeight);
-    Place(btnStopSound, stopLeft, top, kButtonWidth, kButtonHeight);
+    Place(lbSoundHint, gap, (static_cast<int>(size.cy) - text.cy) / 2, std::max(0, playLeft - 2 * gap), text.cy);
+    Place(btnPlaySound, playLeft, top, button.cx, button.cy);
+    Place(btnStopSound, stopLeft, top, button.cx, button.cy);
 }
 
 void TfrQuestAttach::btnPlaySoundClick() {
@@ -335,19 +346,15 @@ void TfrQuestAttach::CreateVideoPanel() {
     pnlVideo.Create(Handle(), 0, 0, size.cx, size.cy, L"");
     pnlVideo.SetBevel(TPanel::TBevel::None);
 
-    LOGFONTW hint = {};
-    hint.lfHeight = -21;
-    hint.lfCharSet = RUSSIAN_CHARSET;
-    wcscpy(hint.lfFaceName, L"Times New Roman");
-    hintFont_ = CreateFontIndirectW(&hint);
-    pnlVideoHint.Create(pnlVideo.Handle(), 0, 0, size.cx, kVideoHintHeight, L"Видео данные");
+    hintFont_ = CreateHintFont();
+    pnlVideoHint.Create(pnlVideo.Handle(), 0, 0, size.cx, Scale(kVideoHintHeight), L"Видео данные");
     pnlVideoHint.SetFont(hintFont_);
 
     pnlVideoOut.OnMessage = [this](UINT message, WPARAM, LPARAM) {
         if (message == WM_SIZE) LayoutVideoOut();
         return false;
     };
-    pnlVideoOut.Create(pnlVideo.Handle(), 0, kVideoHintHeight, size.cx, 0, L"");
+    pnlVideoOut.Create(pnlVideo.Handle(), 0, Scale(kVideoHintHeight), size.cx, 0, L"");
     pnlVideoOut.SetBevel(TPanel::TBevel::Lowered);
     imgVideo.Create(pnlVideoOut.Handle());
 
@@ -358,7 +365,7 @@ void TfrQuestAttach::CreateVideoPanel() {
         }
         return OnPanelMessage(message, wParam, lParam);
     };
-    pnlVideoOptions.Create(pnlVideo.Handle(), 0, 0, size.cx, kVideoOptionsHeight, L"");
+    pnlVideoOptions.Create(pnlVideo.Handle(), 0, 0, size.cx, Scale(kVideoOptionsHeight), L"");
     btnStartVideo = MakeControl(pnlVideoOptions.Handle(), L"BUTTON", L"Старт", BS_PUSHBUTTON | WS_TABSTOP, kIdStartVideo);
     btnStopVideo = MakeControl(pnlVideoOptions.Handle(), L"BUTTON", L"Стоп", BS_PUSHBUTTON | WS_TABSTOP, kIdStopVideo);
     EnableWindow(btnStopVideo, FALSE);
@@ -368,9 +375,10 @@ void TfrQuestAttach::CreateVideoPanel() {
 void TfrQuestAttach::LayoutVideoPanel() {
     if (pnlVideoOptions.Handle() == nullptr) return;
     const SIZE size = ClientSize(pnlVideo.Handle());
-    Place(pnlVideoHint.Handle(), 0, 0, size.cx, kVideoHintHeight);
-    Place(pnlVideoOptions.Handle(), 0, size.cy - kVideoOptionsHeight, size.cx, kVideoOptionsHeight);
-    Place(pnlVideoOut.Handle(), 0, kVideoHintHeight, size.cx, size.cy - kVideoHintHeight - kVideoOptionsHeight);
+    const int hint = Scale(kVideoHintHeight), options = Scale(kVideoOptionsHeight);
+    Place(pnlVideoHint.Handle(), 0, 0, size.cx, hint);
+    Place(pnlVideoOptions.Handle(), 0, size.cy - options, size.cx, options);
+    Place(pnlVideoOut.Handle(), 0, hint, size.cx, size.cy - hint - options);
     // A panel whose size did not change hears nothing: lay their contents out anyway.
     LayoutVideoOut();
     LayoutVideoOptions();
@@ -379,24 +387,26 @@ void TfrQuestAttach::LayoutVideoPanel() {
 void TfrQuestAttach::LayoutVideoOut() {
     if (imgVideo.Handle() == nullptr) return;
     const SIZE out = ClientSize(pnlVideoOut.Handle());
-    Place(imgVideo.Handle(), (out.cx - TVideoPlaceholder::kSize) / 2, (out.cy - TVideoPlaceholder::kSize) / 2,
-          TVideoPlaceholder::kSize, TVideoPlaceholder::kSize);
+    const int size = Scale(TVideoPlaceholder::kSize);
+    Place(imgVideo.Handle(), (out.cx - size) / 2, (out.cy - size) / 2, size, size);
 }
 
 void TfrQuestAttach::LayoutVideoOptions() {
     if (btnStopVideo == nullptr) return;
     const SIZE options = ClientSize(pnlVideoOptions.Handle());
-    const int top = (kVideoOptionsHeight - kButtonHeight) / 2;
-    Place(btnStartVideo, kGap, top, kButtonWidth, kButtonHeight);
-    Place(btnStopVideo, options.cx - kGap - kButtonWidth, top, kButtonWidth, kButtonHeight);
+    const SIZE button = ButtonSize({btnStartVideo, btnStopVideo});
+    const int top = (Scale(kVideoOptionsHeight) - button.cy) / 2;
+    Place(btnStartVideo, Scale(kGap), top, button.cx, button.cy);
+    Place(btnStopVideo, options.cx - Scale(kGap) - button.cx, top, button.cx, button.cy);
 }
 
 void TfrQuestAttach::btnStartVideoClick() {
     if (!host_.PlayMedia) return;
     const std::pair<int32_t, int32_t> natural =
         host_.PlayMedia(FileName, btnStartVideo, btnStopVideo, pnlVideoOut.Handle(), Options.ScaleMode);
-    PreferredWidth = natural.first;
-    PreferredHeight = natural.second;
+    // The clip's own pixels, shown scaled for the screen like a picture.
+    PreferredWidth = Scale(natural.first);
+    PreferredHeight = Scale(natural.second);
 }
 
 void TfrQuestAttach::btnStopVideoClick() {
@@ -424,13 +434,52 @@ void TfrQuestAttach::pnlOleResize() {
     Place(pnlOleView.Handle(), 0, 0, size.cx, size.cy);
     const SIZE view = ClientSize(pnlOleView.Handle());
     const TObjectViewLayout out = PlaceViewerObject(view.cx, view.cy, ObjectWidthOrDefault(Options.Width),
-                                                    ObjectHeightOrDefault(Options.Height));
+                                                    ObjectHeightOrDefault(Options.Height), Dpi());
     if (!out.Visible) {
         ocMain.Hide();
         return;
     }
     Place(ocMain.Handle(), out.Object.Left, out.Object.Top, out.Object.Width, out.Object.Height);
     ocMain.Show();
+}
+
+// ---- Fonts and DPI ----
+
+HFONT TfrQuestAttach::CreateHintFont() const {
+    LOGFONTW hint = {};
+    hint.lfHeight = -Scale(kHintFontHeight);
+    hint.lfCharSet = RUSSIAN_CHARSET;
+    wcscpy(hint.lfFaceName, L"Times New Roman");
+    return CreateFontIndirectW(&hint);
+}
+
+SIZE TfrQuestAttach::ButtonSize(std::initializer_list<HWND> buttons) const {
+    SIZE size = {Scale(kButtonWidth), Scale(kButtonHeight)};
+    for (HWND button : buttons) {
+        const SIZE text = TextExtent(button, WindowTextW(button));
+        size.cx = std::max(size.cx, text.cx + Scale(kButtonPadding));
+        size.cy = std::max(size.cy, text.cy + Scale(kTextPadding));
+    }
+    return size;
+}
+
+void TfrQuestAttach::DpiChanged(int /*oldDpi*/, const RECT* /*suggested*/) {
+    HFONT oldFont = font_, oldHint = hintFont_;
+    font_ = CreateMessageFont(Dpi());
+    for (HWND control : {lbSoundHint, btnPlaySound, btnStopSound, btnStartVideo, btnStopVideo}) {
+        if (control != nullptr) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
+    }
+    if (hintFont_ != nullptr) {
+        hintFont_ = CreateHintFont();
+        pnlVideoHint.SetFont(hintFont_);
+    }
+    if (oldFont != nullptr) DeleteObject(oldFont);
+    if (oldHint != nullptr) DeleteObject(oldHint);
+    // The panels hear of the change after the frame: lay out what depends on the DPI now.
+    LayoutSoundPanel();
+    LayoutVideoPanel();
+    pnlPictureResize();
+    pnlOleResize();
 }
 
 // ---- Messages ----

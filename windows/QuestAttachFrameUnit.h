@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <utility>
 
 #include "model/TestData.h"
@@ -106,8 +107,13 @@ public:
 
 protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    // Fonts, bars and buttons for the new DPI.
+    void DpiChanged(int oldDpi, const RECT* suggested) override;
 
 private:
+    HFONT CreateHintFont() const;
+    // The buttons' common size: the design's, or what their captions need.
+    SIZE ButtonSize(std::initializer_list<HWND> buttons) const;
     void CreatePicturePanel();
     void CreateSoundPanel();
     void CreateVideoPanel();

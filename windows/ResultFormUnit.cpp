@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "model/Codepage.h"
+#include "platform/Dpi.h"
 #include "platform/Win32Util.h"
 #include "windows/LogFormUnit.h"
 
@@ -13,20 +14,52 @@ const wchar_t kResultsElsewhereCaption[] = L"Файл результатов";
 namespace {
 
 constexpr wchar_t kResultClass[] = L"TfResult";
+constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU;
+constexpr DWORD kExStyle = WS_EX_CONTROLPARENT;
 constexpr int kIdLogo = 100;
 constexpr int kIdLog = 101;
 
+// The design, in pixels of a 96-DPI screen. Each measure is scaled for the window's DPI, and
+// where a text needs more room than that gives, the column (or the row) grows and the window
+// with it.
+constexpr int kClientW = 431, kClientH = 223;
+constexpr int kMainFrame = 4, kMainFrameW = 423, kMainFrameH = 156;
+constexpr int kLogoFrame = 12, kLogoFrameSize = 80, kLogoInset = 4, kLogoSize = 72;
+constexpr int kNoteTop = 98, kNoteW = 80, kNoteH = 30;
+constexpr int kGroupX = 100, kGroupW = 319;
+constexpr int kTestNameTop = 10, kTestNameH = 40, kTestNameRow1 = 15, kTestNameRow2 = 31;
+constexpr int kLoginGroupTop = 54, kResultGroupTop = 106, kRowGroupH = 48;
 constexpr int kCaptionX = 108;
-constexpr int kTextRight = 412;
+constexpr int kFullWidth = 304;
 constexpr int kLabelHeight = 15;
 constexpr int kLoginTop = 61;
+constexpr int kResultTop = 113;
 constexpr int kRowStep = 20;
 constexpr int kColumnGap = 4;
+constexpr int kCaptionWidth = 160, kValueWidth = 140;
 constexpr int kMinLoginCaption = 100;
 constexpr int kMaxLoginCaption = 140;
+// The room a name value keeps at least: the captions take no more of the row than this leaves.
+constexpr int kMinLoginValue = kFullWidth - kMaxLoginCaption - kColumnGap;
+constexpr int kButtonsTop = 164, kButtonsH = 36, kButtonTop = 169, kButtonW = 156, kButtonH = 26, kButtonGap = 7;
+constexpr int kButtonPadding = 16, kButtonTextPadding = 8;
+constexpr int kLinkTop = 205, kLinkW = 119;
 
 const COLORREF kLinkColor = RGB(0, 0, 128);
 const COLORREF kNoteColor = RGB(128, 128, 128);
+
+// The frame a window really has can differ from the one worked out for its DPI (a system that
+// draws frames at its own DPI): the client area keeps its size all the same.
+void KeepClientSize(HWND window, int width, int height) {
+    RECT client;
+    GetClientRect(window, &client);
+    const int dx = width - client.right, dy = height - client.bottom;
+    if (dx == 0 && dy == 0) return;
+    RECT outer;
+    GetWindowRect(window, &outer);
+    SetWindowPos(window, nullptr, 0, 0, outer.right - outer.left + dx, outer.bottom - outer.top + dy,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
 
 }  // namespace
 
@@ -61,59 +94,48 @@ bool TfResult::Create(HWND owner) {
     owner_ = owner;
     SetSystemErrorReader(&ReadLastSystemError);
     RegisterWindowClass(kResultClass, 0, GetSysColorBrush(COLOR_BTNFACE));
-    const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
-    const DWORD exStyle = WS_EX_CONTROLPARENT;
-    RECT rc = {0, 0, kClientWidth, kClientHeight};
-    AdjustWindowRectEx(&rc, style, FALSE, exStyle);
+    PrepareDpi(owner);
+    // Created at the design size; Layout then gives it the size its texts need and centres it.
+    const RECT rc = WindowRectForClient(RECT{0, 0, Scale(kClientW), Scale(kClientH)}, kStyle, kExStyle, Dpi());
     const int width = rc.right - rc.left, height = rc.bottom - rc.top;
-    const int x = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
-    const int y = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
-    if (!CreateHandle(exStyle, kResultClass, kResultCaption, style, x, y, width, height, owner)) return false;
+    const POINT at = CenteredOnScreen(width, height);
+    if (!CreateHandle(kExStyle, kResultClass, kResultCaption, kStyle, at.x, at.y, width, height, owner)) return false;
 
-    font_ = CreateMessageFont(Dpi());
-    boldFont_ = CreateMessageFont(Dpi(), FW_BOLD);
-    linkFont_ = CreateMessageFont(Dpi(), 0, true);
+    CreateFonts();
 
     HINSTANCE instance = GetModuleHandleW(nullptr);
-    auto make = [&](const wchar_t* cls, DWORD style, int x, int y, int w, int h, int id, HFONT font) {
-        HWND hwnd = CreateWindowExW(0, cls, L"", WS_CHILD | WS_VISIBLE | style, x, y, w, h, Handle(),
-                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
-        SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-        return hwnd;
+    auto make = [&](const wchar_t* cls, DWORD style, int id) {
+        return CreateWindowExW(0, cls, L"", WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, Handle(),
+                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
     };
-    auto frame = [&](int x, int y, int w, int h) { return make(L"STATIC", SS_ETCHEDFRAME, x, y, w, h, 0, font_); };
-    auto label = [&](int x, int y, int w, HFONT font) {
-        return make(L"STATIC", SS_LEFT | SS_NOPREFIX | SS_ENDELLIPSIS, x, y, w, kLabelHeight, 0, font);
-    };
+    auto frame = [&] { return make(L"STATIC", SS_ETCHEDFRAME, 0); };
+    auto label = [&] { return make(L"STATIC", SS_LEFT | SS_NOPREFIX | SS_ENDELLIPSIS, 0); };
 
     // The logo and the note under it on the left; three groups of rows on the right; the buttons and
     // the link along the bottom.
-    bvMain = frame(4, 4, 423, 156);
-    bvLogo = frame(12, 12, 80, 80);
-    imgLogo = make(L"STATIC", SS_OWNERDRAW, 16, 16, 72, 72, kIdLogo, font_);
-    lbTestInterrupted = make(L"STATIC", SS_LEFT | SS_NOPREFIX, 12, 98, 80, 30, 0, font_);
+    bvMain = frame();
+    bvLogo = frame();
+    imgLogo = make(L"STATIC", SS_OWNERDRAW, kIdLogo);
+    lbTestInterrupted = make(L"STATIC", SS_LEFT | SS_NOPREFIX, 0);
     ShowWindow(lbTestInterrupted, SW_HIDE);
-
-    constexpr int kLeft = 100, kGroupWidth = 319, kCaptionWidth = 160;
-    constexpr int kValueX = 272, kValueWidth = 140, kFullWidth = 304;
-    bvTestName = frame(kLeft, 10, kGroupWidth, 40);
-    lbTestName_ = label(kCaptionX, 15, kFullWidth, font_);
-    lbTestName = label(kCaptionX, 31, kFullWidth, boldFont_);
-    bvLogin = frame(kLeft, 54, kGroupWidth, 48);
-    lbFIO_ = label(kCaptionX, kLoginTop, kCaptionWidth, font_);
-    lbFIO = label(kValueX, kLoginTop, kValueWidth, boldFont_);
-    lbOtherInfo_ = label(kCaptionX, kLoginTop + kRowStep, kCaptionWidth, font_);
-    lbOtherInfo = label(kValueX, kLoginTop + kRowStep, kValueWidth, boldFont_);
-    bvResult = frame(kLeft, 106, kGroupWidth, 48);
-    lbTimeOfTest_ = label(kCaptionX, 113, kCaptionWidth, font_);
-    lbTimeOfTest = label(kValueX, 113, kValueWidth, boldFont_);
-    lbMark_ = label(kCaptionX, 133, kCaptionWidth, font_);
-    lbMark = label(kValueX, 133, kValueWidth, boldFont_);
-
-    bvButtons = frame(4, 164, 423, 36);
-    btnStartNewTest = make(L"BUTTON", WS_TABSTOP | BS_PUSHBUTTON, 100, 169, 156, 26, IDOK, font_);
-    btnCloseProgram = make(L"BUTTON", WS_TABSTOP | BS_PUSHBUTTON, 263, 169, 156, 26, IDCANCEL, font_);
-    lbLog = make(L"STATIC", SS_RIGHT | SS_NOTIFY | SS_NOPREFIX, 300, 205, 119, 15, kIdLog, linkFont_);
+    bvTestName = frame();
+    lbTestName_ = label();
+    lbTestName = label();
+    bvLogin = frame();
+    lbFIO_ = label();
+    lbFIO = label();
+    lbOtherInfo_ = label();
+    lbOtherInfo = label();
+    bvResult = frame();
+    lbTimeOfTest_ = label();
+    lbTimeOfTest = label();
+    lbMark_ = label();
+    lbMark = label();
+    bvButtons = frame();
+    btnStartNewTest = make(L"BUTTON", WS_TABSTOP | BS_PUSHBUTTON, IDOK);
+    btnCloseProgram = make(L"BUTTON", WS_TABSTOP | BS_PUSHBUTTON, IDCANCEL);
+    lbLog = make(L"STATIC", SS_RIGHT | SS_NOTIFY | SS_NOPREFIX, kIdLog);
+    ApplyFonts();
 
     SetWindowTextW(btnStartNewTest, L"Тестировать снова");
     SetWindowTextW(btnCloseProgram, L"Выйти из программы");
@@ -127,11 +149,40 @@ bool TfResult::Create(HWND owner) {
     SetCaption(lbTestName, "");
     SetCaption(lbFIO, "");
     SetCaption(lbOtherInfo, "");
-    LayoutLoginRows();
     // The record and the window agree even before the first run sets them.
-    SetTestTime(0);
-    SetMark(0);
+    testSeconds_ = 0;
+    SetCaption(lbTimeOfTest, TestTimeText(0));
+    mark_ = 0;
+    SetCaption(lbMark, PointsText(0));
+    Layout(nullptr);
     return true;
+}
+
+void TfResult::CreateFonts() {
+    for (HFONT* font : {&font_, &boldFont_, &linkFont_}) {
+        if (*font != nullptr) DeleteObject(*font);
+    }
+    font_ = CreateMessageFont(Dpi());
+    boldFont_ = CreateMessageFont(Dpi(), FW_BOLD);
+    linkFont_ = CreateMessageFont(Dpi(), 0, true);
+}
+
+void TfResult::ApplyFonts() {
+    for (HWND control : {lbTestName_, lbFIO_, lbOtherInfo_, lbTimeOfTest_, lbMark_, lbTestInterrupted,
+                         btnStartNewTest, btnCloseProgram, imgLogo}) {
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+    }
+    for (HWND control : {lbTestName, lbFIO, lbOtherInfo, lbTimeOfTest, lbMark}) {
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(boldFont_), FALSE);
+    }
+    SendMessageW(lbLog, WM_SETFONT, reinterpret_cast<WPARAM>(linkFont_), FALSE);
+}
+
+void TfResult::DpiChanged(int /*oldDpi*/, const RECT* suggested) {
+    CreateFonts();
+    ApplyFonts();
+    Layout(suggested);
+    InvalidateRect(Handle(), nullptr, TRUE);
 }
 
 void TfResult::SetCaption(HWND label, const std::string& cp1251) {
@@ -149,44 +200,160 @@ std::string TfResult::Caption(HWND label) const {
 }
 
 void TfResult::SetTestName(const std::string& cp1251) { SetCaption(lbTestName, cp1251); }
-void TfResult::SetFIO(const std::string& cp1251) { SetCaption(lbFIO, cp1251); }
+void TfResult::SetFIO(const std::string& cp1251) {
+    SetCaption(lbFIO, cp1251);
+    Layout(nullptr);
+}
 void TfResult::SetOtherInfoCaption(const std::string& cp1251) {
     SetCaption(lbOtherInfo_, cp1251);
-    LayoutLoginRows();
+    Layout(nullptr);
 }
 
-void TfResult::LayoutLoginRows() {
-    // The name rows hold the longest values; their captions are short but one of them comes with the
-    // test, so the column is as wide as the two captions need, within limits.
+SIZE TfResult::TextSize(HWND control, HFONT font, bool oneLine) const {
+    const std::wstring text = Wide(Caption(control));
     HDC dc = GetDC(Handle());
-    HGDIOBJ old = SelectObject(dc, font_);
-    int need = 0;
-    for (HWND caption : {lbFIO_, lbOtherInfo_}) {
-        const std::wstring text = Wide(Caption(caption));
-        SIZE extent = {0, 0};
-        GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
-        need = std::max(need, static_cast<int>(extent.cx));
-    }
+    HGDIOBJ old = SelectObject(dc, font);
+    // Measured as the label draws it; "Ag" gives an empty caption its line height.
+    const std::wstring measured = text.empty() ? std::wstring(L"Ag") : text;
+    RECT rc = {0, 0, 0, 0};
+    DrawTextW(dc, measured.c_str(), static_cast<int>(measured.size()), &rc,
+              DT_CALCRECT | DT_NOPREFIX | DT_EXPANDTABS | (oneLine ? DT_SINGLELINE : 0));
     SelectObject(dc, old);
     ReleaseDC(Handle(), dc);
-    const int captionWidth = std::min(std::max(need + 2, kMinLoginCaption), kMaxLoginCaption);
-    const int valueX = kCaptionX + captionWidth + kColumnGap;
-    const int valueWidth = kTextRight - valueX;
-    MoveWindow(lbFIO_, kCaptionX, kLoginTop, captionWidth, kLabelHeight, TRUE);
-    MoveWindow(lbOtherInfo_, kCaptionX, kLoginTop + kRowStep, captionWidth, kLabelHeight, TRUE);
-    MoveWindow(lbFIO, valueX, kLoginTop, valueWidth, kLabelHeight, TRUE);
-    MoveWindow(lbOtherInfo, valueX, kLoginTop + kRowStep, valueWidth, kLabelHeight, TRUE);
+    return SIZE{text.empty() ? 0 : rc.right - rc.left, rc.bottom - rc.top};
 }
-void TfResult::SetOtherInfo(const std::string& cp1251) { SetCaption(lbOtherInfo, cp1251); }
+
+void TfResult::Layout(const RECT* suggested) {
+    if (Handle() == nullptr) return;
+    auto width = [&](HWND control, HFONT font) { return static_cast<int>(TextSize(control, font, true).cx); };
+    auto lineHeight = [&](HWND control, HFONT font) { return static_cast<int>(TextSize(control, font, true).cy); };
+
+    // Rows: as high as the design says, or as a line of the largest font needs.
+    const int labelHeight = std::max({Scale(kLabelHeight), lineHeight(lbFIO_, font_), lineHeight(lbFIO, boldFont_),
+                                      lineHeight(lbLog, linkFont_)});
+    const int rowGrowth = labelHeight - Scale(kLabelHeight);
+
+    // The note under the logo: two lines, and the left column widens for them.
+    const SIZE note = TextSize(lbTestInterrupted, font_, false);
+    const int noteWidth = std::max(Scale(kNoteW), static_cast<int>(note.cx) + 2);
+    const int noteHeight = std::max(Scale(kNoteH), static_cast<int>(note.cy));
+    const int left = noteWidth - Scale(kNoteW);
+
+    // The time and mark rows: captions and values are the program's own texts, whole at any size.
+    const int resultCaptionNeed = std::max(width(lbTimeOfTest_, font_), width(lbMark_, font_)) + 2;
+    const int resultCaptionWidth = std::max(Scale(kCaptionWidth), resultCaptionNeed);
+    const int resultValueNeed = std::max(width(lbTimeOfTest, boldFont_), width(lbMark, boldFont_)) + 2;
+    const int resultValueWidth = std::max(Scale(kValueWidth), resultValueNeed);
+    int grow = (resultCaptionWidth - Scale(kCaptionWidth)) + (resultValueWidth - Scale(kValueWidth));
+    grow = std::max(grow, width(lbTestName_, font_) + 2 - Scale(kFullWidth));
+
+    // The name rows hold the longest values; their captions are short but one of them comes with the
+    // test, so the column is as wide as the two captions need. Up to a limit the values give way;
+    // beyond it the window grows, as far as the screen allows, and only then is the caption cut.
+    const int captionNeed = std::max(width(lbFIO_, font_), width(lbOtherInfo_, font_)) + 2;
+    int loginCaptionWidth = std::max(captionNeed, Scale(kMinLoginCaption));
+    const RECT work = WorkAreaFor(Handle());
+    const RECT frameRect = WindowRectForClient(RECT{0, 0, 0, 0}, kStyle, kExStyle, Dpi());
+    const int widestGrowth = (work.right - work.left) - (frameRect.right - frameRect.left) - Scale(kClientW) - left;
+    // A normal name is whole too: the values' room grows for them up to what the shortest caption
+    // leaves; a longer value ends in "...".
+    const int valueNeed = std::min(std::max(width(lbFIO, boldFont_), width(lbOtherInfo, boldFont_)) + 2,
+                                   Scale(kFullWidth - kMinLoginCaption - kColumnGap));
+    const int valueRoom = std::max(Scale(kMinLoginValue), valueNeed);
+    const int loginGrowth = loginCaptionWidth + Scale(kColumnGap) + valueRoom - Scale(kFullWidth);
+    if (loginGrowth > grow) {
+        grow = std::max(grow, std::min(loginGrowth, widestGrowth));
+        loginCaptionWidth = std::min(loginCaptionWidth, Scale(kFullWidth) + grow - Scale(kColumnGap) - valueRoom);
+    }
+
+    // The buttons share the row under the groups, each half of it.
+    const int buttonNeed =
+        std::max(width(btnStartNewTest, font_), width(btnCloseProgram, font_)) + Scale(kButtonPadding);
+    grow = std::max(grow, 2 * (buttonNeed - Scale(kButtonW)));
+    const int buttonGrowth = grow / 2;
+    const int buttonHeight =
+        std::max(Scale(kButtonH), lineHeight(btnStartNewTest, font_) + Scale(kButtonTextPadding));
+    const int buttonRowGrowth = buttonHeight - Scale(kButtonH);
+
+    const int linkWidth = std::max(Scale(kLinkW), width(lbLog, linkFont_) + 2);
+    const int clientWidth = Scale(kClientW) + left + grow;
+    const int clientHeight = Scale(kClientH) + 6 * rowGrowth + buttonRowGrowth + rowGrowth;
+
+    auto place = [](HWND control, int x, int y, int w, int h) {
+        SetWindowPos(control, nullptr, x, y, w, h, SWP_NOZORDER | SWP_NOACTIVATE);
+    };
+    const int groupX = Scale(kGroupX) + left, groupWidth = Scale(kGroupW) + grow;
+    const int captionX = Scale(kCaptionX) + left, fullWidth = Scale(kFullWidth) + grow;
+    place(bvMain, Scale(kMainFrame), Scale(kMainFrame), Scale(kMainFrameW) + left + grow,
+          Scale(kMainFrameH) + 6 * rowGrowth);
+    place(bvLogo, Scale(kLogoFrame), Scale(kLogoFrame), Scale(kLogoFrameSize), Scale(kLogoFrameSize));
+    place(imgLogo, Scale(kLogoFrame + kLogoInset), Scale(kLogoFrame + kLogoInset), Scale(kLogoSize), Scale(kLogoSize));
+    place(lbTestInterrupted, Scale(kLogoFrame), Scale(kNoteTop), noteWidth, noteHeight);
+
+    int dy = 0;
+    place(bvTestName, groupX, Scale(kTestNameTop), groupWidth, Scale(kTestNameH) + 2 * rowGrowth);
+    place(lbTestName_, captionX, Scale(kTestNameRow1), fullWidth, labelHeight);
+    place(lbTestName, captionX, Scale(kTestNameRow2) + rowGrowth, fullWidth, labelHeight);
+    dy += 2 * rowGrowth;
+
+    const int loginValueX = captionX + loginCaptionWidth + Scale(kColumnGap);
+    const int loginValueWidth = captionX + fullWidth - loginValueX;
+    place(bvLogin, groupX, Scale(kLoginGroupTop) + dy, groupWidth, Scale(kRowGroupH) + 2 * rowGrowth);
+    place(lbFIO_, captionX, Scale(kLoginTop) + dy, loginCaptionWidth, labelHeight);
+    place(lbFIO, loginValueX, Scale(kLoginTop) + dy, loginValueWidth, labelHeight);
+    place(lbOtherInfo_, captionX, Scale(kLoginTop + kRowStep) + dy + rowGrowth, loginCaptionWidth, labelHeight);
+    place(lbOtherInfo, loginValueX, Scale(kLoginTop + kRowStep) + dy + rowGrowth, loginValueWidth, labelHeight);
+    dy += 2 * rowGrowth;
+
+    const int resultValueX = captionX + resultCaptionWidth + Scale(kColumnGap);
+    const int resultValueRoom = captionX + fullWidth - resultValueX;
+    place(bvResult, groupX, Scale(kResultGroupTop) + dy, groupWidth, Scale(kRowGroupH) + 2 * rowGrowth);
+    place(lbTimeOfTest_, captionX, Scale(kResultTop) + dy, resultCaptionWidth, labelHeight);
+    place(lbTimeOfTest, resultValueX, Scale(kResultTop) + dy, resultValueRoom, labelHeight);
+    place(lbMark_, captionX, Scale(kResultTop + kRowStep) + dy + rowGrowth, resultCaptionWidth, labelHeight);
+    place(lbMark, resultValueX, Scale(kResultTop + kRowStep) + dy + rowGrowth, resultValueRoom, labelHeight);
+    dy += 2 * rowGrowth;
+
+    place(bvButtons, Scale(kMainFrame), Scale(kButtonsTop) + dy, Scale(kMainFrameW) + left + grow,
+          Scale(kButtonsH) + buttonRowGrowth);
+    const int secondButtonX = Scale(kGroupX + kButtonW + kButtonGap) + left + buttonGrowth;
+    place(btnStartNewTest, groupX, Scale(kButtonTop) + dy, Scale(kButtonW) + buttonGrowth, buttonHeight);
+    place(btnCloseProgram, secondButtonX, Scale(kButtonTop) + dy, groupX + groupWidth - secondButtonX, buttonHeight);
+    dy += buttonRowGrowth;
+    place(lbLog, groupX + groupWidth - linkWidth, Scale(kLinkTop) + dy, linkWidth, labelHeight);
+
+    // The window keeps its place unless its size changes; then it is centred again (or goes where
+    // the system puts it on another screen).
+    const RECT outer =
+        WindowRectForClient(RECT{0, 0, clientWidth, clientHeight}, kStyle, kExStyle, Dpi());
+    const int outerWidth = outer.right - outer.left, outerHeight = outer.bottom - outer.top;
+    RECT now;
+    GetWindowRect(Handle(), &now);
+    if (suggested != nullptr) {
+        SetWindowPos(Handle(), nullptr, suggested->left, suggested->top, outerWidth, outerHeight,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+    } else if (now.right - now.left != outerWidth || now.bottom - now.top != outerHeight) {
+        const POINT at = CenteredOnScreen(outerWidth, outerHeight);
+        SetWindowPos(Handle(), nullptr, at.x, at.y, outerWidth, outerHeight, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    KeepClientSize(Handle(), clientWidth, clientHeight);
+}
+
+void TfResult::SetOtherInfo(const std::string& cp1251) {
+    SetCaption(lbOtherInfo, cp1251);
+    Layout(nullptr);
+}
 
 void TfResult::SetTestTime(int32_t seconds) {
     testSeconds_ = seconds;
     SetCaption(lbTimeOfTest, TestTimeText(seconds));
+    Layout(nullptr);
 }
 
 void TfResult::SetMark(int32_t points) {
     mark_ = points;
     SetCaption(lbMark, PointsText(points));
+    Layout(nullptr);
 }
 
 void TfResult::SetInterrupted(bool interrupted) { ShowWindow(lbTestInterrupted, interrupted ? SW_SHOW : SW_HIDE); }
@@ -278,21 +445,23 @@ void TfResult::PaintLogo(HDC dc, const RECT& rc) {
     FillRect(dc, &rc, back);
     DeleteObject(back);
     const int left = rc.left, top = rc.top;
+    // Drawn in design pixels of the 72-pixel logo, scaled with it.
+    auto x = [&](int design) { return left + Scale(design); };
+    auto y = [&](int design) { return top + Scale(design); };
     HGDIOBJ oldPen = SelectObject(dc, GetStockObject(NULL_PEN));
     HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(WHITE_BRUSH));
-    Rectangle(dc, left + 14, top + 8, left + 59, top + 65);
-    HPEN rule = CreatePen(PS_SOLID, 1, RGB(150, 170, 210));
+    Rectangle(dc, x(14), y(8), x(59), y(65));
+    HPEN rule = CreatePen(PS_SOLID, Scale(1), RGB(150, 170, 210));
     SelectObject(dc, rule);
     for (int line = 0; line < 6; ++line) {
-        const int ly = top + 18 + line * 8;
-        MoveToEx(dc, left + 20, ly, nullptr);
-        LineTo(dc, left + 53, ly);
+        MoveToEx(dc, x(20), y(18 + line * 8), nullptr);
+        LineTo(dc, x(53), y(18 + line * 8));
     }
-    HPEN tick = CreatePen(PS_SOLID, 6, RGB(200, 30, 30));
+    HPEN tick = CreatePen(PS_SOLID, Scale(6), RGB(200, 30, 30));
     SelectObject(dc, tick);
-    MoveToEx(dc, left + 24, top + 38, nullptr);
-    LineTo(dc, left + 34, top + 50);
-    LineTo(dc, left + 56, top + 20);
+    MoveToEx(dc, x(24), y(38), nullptr);
+    LineTo(dc, x(34), y(50));
+    LineTo(dc, x(56), y(20));
     SelectObject(dc, oldPen);
     SelectObject(dc, oldBrush);
     DeleteObject(rule);

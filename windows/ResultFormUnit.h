@@ -76,10 +76,18 @@ public:
 
 protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    // Fonts and layout for the new DPI.
+    void DpiChanged(int oldDpi, const RECT* suggested) override;
 
 private:
     void SetCaption(HWND label, const std::string& cp1251);
-    void LayoutLoginRows();
+    void CreateFonts();
+    void ApplyFonts();
+    // Places every control for the window's DPI and its texts, and sizes the window to hold
+    // them; `suggested` is where the system puts it after a DPI change.
+    void Layout(const RECT* suggested);
+    // A caption's room in `font`, as a label draws it.
+    SIZE TextSize(HWND control, HFONT font, bool oneLine) const;
     void lbLogClick();
     void AppendRecord();
     std::string RecordBytes() const;

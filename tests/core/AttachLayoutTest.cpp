@@ -249,3 +249,102 @@ TEST(AttachLayout, PopupObject) {
         EXPECT_EQ(PlacePopupObject(c.panelWidth, c.panelHeight, c.width, c.height), c.object);
     }
 }
+
+TEST(AttachLayout, DesignMarginsScaleWithTheDpi) {
+    // Picture and object sizes come in as screen pixels; only the margin inside the view's bevel is
+    // the design's: 2 at 96, 3 at 144, 4 at 192, and 2.5 at 120 goes to the even 2.
+    const TAttachRect none;
+    struct {
+        const char* name;
+        int dpi;
+        int32_t viewWidth, viewHeight, pictureWidth, pictureHeight;
+        uint8_t mode;
+        bool visible;
+        TAttachRect image;
+    } const pictures[] = {
+        {"stretched at 144", 144, 406, 306, 800, 600, 1, true, {3, 3, 400, 300}},
+        {"stretched at 192", 192, 408, 308, 800, 600, 1, true, {4, 4, 400, 300}},
+        {"stretched at 120", 120, 404, 304, 800, 600, 1, true, {2, 2, 400, 300}},
+        {"fitted, wide, at 144", 144, 406, 306, 800, 200, 2, true, {3, 100, 400, 100}},
+        {"fitted, tall, at 144", 144, 406, 306, 100, 400, 2, true, {162, 3, 75, 300}},
+        // Natural size: the caller has scaled the picture already; it is only centred.
+        {"natural at 144", 144, 404, 304, 150, 75, 0, true, {127, 114, 150, 75}},
+        {"no room inside the margins at 144", 144, 6, 306, 800, 600, 1, false, none},
+    };
+    for (const auto& c : pictures) {
+        SCOPED_TRACE(c.name);
+        const TPictureViewLayout out =
+            PlaceViewerPicture(c.viewWidth, c.viewHeight, c.pictureWidth, c.pictureHeight, c.mode, none, c.dpi);
+        EXPECT_EQ(out.ImageVisible, c.visible);
+        if (c.visible) EXPECT_EQ(out.Image, c.image);
+    }
+
+    const TObjectViewLayout object = PlaceViewerObject(406, 306, 100, 400, 144);
+    EXPECT_TRUE(object.Visible);
+    EXPECT_EQ(object.Object, (TAttachRect{162, 3, 75, 300}));
+    EXPECT_FALSE(PlaceViewerObject(6, 306, 100, 400, 144).Visible);
+}
+
+TEST(AttachLayout, ViewerWindowGapsScaleWithTheDpi) {
+    // The stage of ViewerWindowUnderTheQuestion at 144 DPI: the window goes 15 under the question
+    // panel and keeps 30 from the information box, so 512 by 425 are free (375 with the bars).
+    auto input = [](int32_t pw, int32_t ph, bool fixed) {
+        TViewerPlacementInput in;
+        in.MainWidth = 1024;
+        in.MainHeight = 768;
+        in.QuestionTop = 10;
+        in.QuestionHeight = 210;
+        in.InfoHeight = 93;
+        in.PreferredWidth = pw;
+        in.PreferredHeight = ph;
+        in.FixedHeight = fixed;
+        in.NonClientHeight = 30;
+        in.StatusHeight = 20;
+        in.Dpi = 144;
+        return in;
+    };
+    struct {
+        const char* name;
+        TViewerPlacementInput in;
+        TAttachRect window;
+    } const cases[] = {
+        {"sound", input(512, 51, true), {0, 235, 512, 81}},
+        // 600 / 375 is above 800 / 512 here, where at 96 it was below: full height now.
+        {"wide picture", input(800, 600, false), {0, 235, 500, 425}},
+        // 300 * 375 / 600 = 187.5 goes to the even neighbour.
+        {"tall picture", input(300, 600, false), {0, 235, 188, 425}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(PlaceViewerWindow(c.in).Window, c.window);
+    }
+
+    // The object in place of the text: a border of 15 (the panel's, scaled by its owner) and 9 more.
+    auto embedded = [](int32_t width, int32_t height) {
+        TEmbeddedObjectInput in;
+        in.MainHeight = 768;
+        in.PanelWidth = 512;
+        in.PanelTop = 10;
+        in.PanelBorder = 15;
+        in.InfoHeight = 93;
+        in.ObjectWidth = width;
+        in.ObjectHeight = height;
+        in.Dpi = 144;
+        return in;
+    };
+    struct {
+        const char* name;
+        TEmbeddedObjectInput in;
+        TAttachRect object;
+        int32_t panelHeight;
+    } const objects[] = {
+        {"wide: full width", embedded(400, 100), {24, 24, 464, 116}, 164},
+        {"tall: full height, centred", embedded(100, 400), {181, 24, 150, 602}, 650},
+    };
+    for (const auto& c : objects) {
+        SCOPED_TRACE(c.name);
+        const TEmbeddedObjectPlacement out = PlaceEmbeddedObject(c.in);
+        EXPECT_EQ(out.Object, c.object);
+        EXPECT_EQ(out.PanelHeight, c.panelHeight);
+    }
+}

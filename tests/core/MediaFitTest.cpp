@@ -49,3 +49,36 @@ TEST(MediaFit, PlacesTheVideoByTheScaleMode) {
         EXPECT_EQ(rect.Height, c.rect.Height);
     }
 }
+
+TEST(MediaFit, NaturalSizeAndBevelScaleWithTheDpi) {
+    struct TDpiCase {
+        const char* name;
+        int dpi;
+        uint8_t mode;
+        int32_t panelWidth, panelHeight, videoWidth, videoHeight;
+        bool placed;
+        TVideoRect rect;
+    };
+    const TDpiCase cases[] = {
+        // The clip looks as large as at 96: 100 x 50 of its pixels take 150 x 75 of the screen's.
+        {"natural at 144", 144, kScaleNatural, 206, 156, 100, 50, true, {31, 43, 150, 75}},
+        {"natural at 192", 192, kScaleNatural, 208, 158, 100, 50, true, {8, 33, 200, 100}},
+        // 2.5 and 62.5 go to the even neighbours.
+        {"natural at 120", 120, kScaleNatural, 204, 154, 100, 50, true, {41, 48, 125, 62}},
+        {"stretched at 144: a bevel of 3", 144, kScaleStretch, 206, 156, 100, 50, true, {3, 3, 200, 150}},
+        {"fitted, wider, at 144", 144, kScaleFit, 206, 106, 320, 100, true, {3, 19, 200, 62}},
+        // Fitting needs the proportions only: the clip's own size is not scaled first.
+        {"fitted, taller, at 144", 144, kScaleFit, 206, 106, 160, 120, true, {33, 3, 133, 100}},
+        {"panel no higher than its bevels at 144", 144, kScaleStretch, 206, 6, 100, 50, false, {}},
+    };
+    for (const TDpiCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        TVideoRect rect{-7, -7, -7, -7};
+        ASSERT_EQ(FitVideoRect(c.mode, c.panelWidth, c.panelHeight, c.videoWidth, c.videoHeight, rect, c.dpi), c.placed);
+        if (!c.placed) continue;
+        EXPECT_EQ(rect.Left, c.rect.Left);
+        EXPECT_EQ(rect.Top, c.rect.Top);
+        EXPECT_EQ(rect.Width, c.rect.Width);
+        EXPECT_EQ(rect.Height, c.rect.Height);
+    }
+}

@@ -7,6 +7,8 @@
 
 #include "model/Codepage.h"
 #include "platform/Win32Util.h"
+#include "platform/Dpi.h"
+#include "tests/win/DpiFit.h"
 #include "tests/win/WinTestUtil.h"
 #include "windows/LogFormUnit.h"
 
@@ -209,6 +211,59 @@ TEST_F(TestLogWindowTest, ResizingGrowsTheTextAndKeepsTheButtonAtTheBottom) {
         EXPECT_LE(memo.bottom, button.top);
     }
     ShowWindow(hwnd, SW_HIDE);
+}
+
+// ---- Screen scaling ----
+
+void ExpectLogLayoutAt(TfLog& log, int dpi) {
+    EXPECT_TEXTS_FIT(log.Handle());
+    RECT client;
+    GetClientRect(log.Handle(), &client);
+    const RECT memo = RectInParent(log.mmMain), button = RectInParent(log.btnOk);
+    EXPECT_SCALED(memo.left, 8, dpi);
+    EXPECT_SCALED(memo.top, 8, dpi);
+    EXPECT_SCALED(client.right - memo.right, 8, dpi);
+    EXPECT_SCALED_OR_MORE(button.right - button.left, 90, dpi);
+    EXPECT_SCALED_OR_MORE(button.bottom - button.top, 25, dpi);
+    EXPECT_SCALED(client.bottom - button.bottom, 8, dpi);
+    EXPECT_LE(memo.bottom, button.top);
+    LOGFONTW font = {};
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(log.mmMain, WM_GETFONT, 0, 0)), sizeof(font), &font);
+    EXPECT_EQ(font.lfHeight, NonClientMetricsForDpi(dpi).lfMessageFont.lfHeight);
+}
+
+TEST(DpiFit, LogWindowIsScaledForTheScreen) {
+    const int dpi = ExpectedTestDpi();
+    TOwned<TfLog> log;
+    ASSERT_TRUE(log.Create(nullptr));
+    log.SetText(Utf8ToCp1251("10:00:00 Вопрос 1\r\n10:00:05 Ответ: верно"));
+    ShowWindow(log.Handle(), SW_SHOWNA);
+    RECT window;
+    GetWindowRect(log.Handle(), &window);
+    EXPECT_SCALED(window.right - window.left, 371, dpi);
+    EXPECT_SCALED(window.bottom - window.top, 319, dpi);
+    const POINT centred = CenteredOnScreen(window.right - window.left, window.bottom - window.top);
+    EXPECT_EQ(window.left, centred.x);
+    EXPECT_EQ(window.top, centred.y);
+    ExpectLogLayoutAt(log, dpi);
+}
+
+TEST(DpiFit, LogWindowLaysItselfOutAgainWhenItsDpiChanges) {
+    const int from = ExpectedTestDpi();
+    const int to = from == 144 ? 192 : 144;
+    TOwned<TfLog> log;
+    ASSERT_TRUE(log.Create(nullptr));
+    ShowWindow(log.Handle(), SW_SHOWNA);
+    RECT suggested = {15, 25, 15 + ScaleForDpi(371, to), 25 + ScaleForDpi(319, to)};
+    SendMessageW(log.Handle(), 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(to, to), reinterpret_cast<LPARAM>(&suggested));
+    EXPECT_EQ(log.Dpi(), to);
+    RECT window;
+    GetWindowRect(log.Handle(), &window);
+    EXPECT_EQ(window.left, suggested.left);
+    EXPECT_EQ(window.top, suggested.top);
+    EXPECT_EQ(window.right, suggested.right);
+    EXPECT_EQ(window.bottom, suggested.bottom);
+    ExpectLogLayoutAt(log, to);
 }
 
 }  // namespace

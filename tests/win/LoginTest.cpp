@@ -3,10 +3,12 @@
 
 #include <atomic>
 #include <functional>
+#include <string>
 #include <thread>
 #include <vector>
 
 #include "model/Codepage.h"
+#include "tests/win/DpiFit.h"
 #include "tests/win/WinTestUtil.h"
 #include "windows/LoginFormUnit.h"
 
@@ -161,4 +163,83 @@ TEST_F(LoginTest, TypingStopsAt250Characters) {
     SetFocus(login.eFIO);
     for (int i = 0; i < 260; ++i) SendMessageW(login.eFIO, WM_CHAR, L'я', 0);
     EXPECT_EQ(login.FIO(), std::string(250, '\xFF'));
+}
+
+// ---- Screen scaling ----
+
+namespace {
+
+void ExpectLoginLayoutAt(TfLogin& login, int dpi) {
+    RECT client;
+    GetClientRect(login.Handle(), &client);
+    EXPECT_GE(client.right, ScaleForDpi(404, dpi));
+    EXPECT_GE(client.bottom, ScaleForDpi(128, dpi));
+    for (HWND edit : {login.eFIO, login.eOtherInfo}) {
+        const RECT rc = RectInParent(edit);
+        EXPECT_SCALED_OR_MORE(rc.right - rc.left, 284, dpi);
+        EXPECT_SCALED_OR_MORE(rc.bottom - rc.top, 22, dpi);
+    }
+    const RECT picture = RectInParent(login.imgLogin);
+    EXPECT_SCALED(picture.right - picture.left, 96, dpi);
+    const RECT ok = RectInParent(login.btnOk), cancel = RectInParent(login.btnCancel);
+    EXPECT_SCALED_OR_MORE(ok.right - ok.left, 78, dpi);
+    EXPECT_SCALED_OR_MORE(ok.bottom - ok.top, 25, dpi);
+    EXPECT_LT(ok.right, cancel.left);
+    // Top to bottom: caption, its field, the second caption, its field, the buttons.
+    EXPECT_LE(RectInParent(login.lbFIO).bottom, RectInParent(login.eFIO).top);
+    EXPECT_LE(RectInParent(login.eFIO).bottom, RectInParent(login.lbOtherInfo).top);
+    EXPECT_LE(RectInParent(login.lbOtherInfo).bottom, RectInParent(login.eOtherInfo).top);
+    EXPECT_LE(RectInParent(login.eOtherInfo).bottom, ok.top);
+    EXPECT_LE(cancel.right, client.right);
+    EXPECT_LE(cancel.bottom, client.bottom);
+}
+
+}  // namespace
+
+TEST(DpiFit, RegistrationHoldsItsCaptionsAtTheScreensScaling) {
+    const int dpi = ExpectedTestDpi();
+    const char* captions[] = {"Группа, Филиал и др.", "", "Факультет, курс и номер учебной группы обучения"};
+    for (const char* caption : captions) {
+        SCOPED_TRACE(caption);
+        TOwned<TfLogin> login;
+        ASSERT_TRUE(login.Create(nullptr));
+        std::vector<TClippedText> clipped;
+        TLoginDriver driver([&](TLoginDriver&) {
+            if (!WaitUntil([&] { return IsWindowVisible(login.Handle()) != FALSE; }, 5000)) return;
+            clipped = ClippedTexts(login.Handle());
+            TLoginDriver::Key(login.eFIO, VK_ESCAPE);
+        });
+        EXPECT_FALSE(login.Execute(Utf8ToCp1251(caption)));
+        driver.Join();
+        EXPECT_TRUE(clipped.empty()) << DescribeClipped(clipped);
+        ExpectLoginLayoutAt(login, dpi);
+        if (dpi == 96 && std::string(caption).size() < 30) {
+            RECT client;
+            GetClientRect(login.Handle(), &client);
+            EXPECT_EQ(client.right, 404);
+            EXPECT_EQ(client.bottom, 128);
+        }
+        RECT window;
+        GetWindowRect(login.Handle(), &window);
+        EXPECT_EQ(window.left, CenteredOnScreen(window.right - window.left, window.bottom - window.top).x);
+    }
+}
+
+TEST(DpiFit, RegistrationLaysItselfOutAgainWhenItsDpiChanges) {
+    const int from = ExpectedTestDpi();
+    const int to = from == 144 ? 192 : 144;
+    TOwned<TfLogin> login;
+    ASSERT_TRUE(login.Create(nullptr));
+    RECT suggested = {10, 20, 600, 400};
+    SendMessageW(login.Handle(), 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(to, to), reinterpret_cast<LPARAM>(&suggested));
+    EXPECT_EQ(login.Dpi(), to);
+    EXPECT_TEXTS_FIT(login.Handle());
+    ExpectLoginLayoutAt(login, to);
+    RECT window;
+    GetWindowRect(login.Handle(), &window);
+    EXPECT_EQ(window.left, 10);
+    EXPECT_EQ(window.top, 20);
+    LOGFONTW font = {};
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(login.eFIO, WM_GETFONT, 0, 0)), sizeof(font), &font);
+    EXPECT_EQ(font.lfHeight, NonClientMetricsForDpi(to).lfMessageFont.lfHeight);
 }

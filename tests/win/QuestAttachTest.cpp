@@ -19,6 +19,8 @@
 #include "archive/ZipTest.h"
 #include "model/Codepage.h"
 #include "run/MainFormUnit.h"
+#include "platform/Dpi.h"
+#include "tests/win/DpiFit.h"
 #include "tests/win/MainFormAccess.h"
 #include "tests/win/AttachTestUtil.h"
 #include "tests/win/RunWatch.h"
@@ -692,4 +694,125 @@ TEST(QuestAttachRun, QuestionsShowTheirAttachmentsWhileTheyWait) {
         EXPECT_TRUE(person.TextShown);
         EXPECT_FALSE(person.ObjectShown);
     }
+}
+
+// ---- Screen scaling ----
+
+namespace {
+
+// The viewer on a stage of its own, with a stand-in media player.
+struct TViewerOnStage {
+    TViewerOnStage() {
+        TQuestAttachHost host;
+        host.PlayMedia = [this](const TPath& f, HWND p, HWND s, HWND d, uint8_t m) { return media.Play(f, p, s, d, m); };
+        host.StopMedia = [this] { ++media.Stops; };
+        host.QuestionPanelWidth = [] { return 1000; };
+        viewer = std::make_unique<TOwned<TfQuestAttach>>(host);
+        created = viewer->Create(stage.Handle());
+        SetWindowPos(viewer->Handle(), nullptr, 0, 0, 1000, 700, SWP_NOZORDER);
+        ShowWindow(stage.Handle(), SW_SHOWNA);
+        ShowWindow(viewer->Handle(), SW_SHOWNA);
+    }
+    TMediaRecorder media;
+    TStage stage;
+    std::unique_ptr<TOwned<TfQuestAttach>> viewer;
+    bool created = false;
+};
+
+// A BMP that states its own resolution, in dots per inch.
+TPath WriteBmpAtResolution(const TScratchFolder& folder, const std::wstring& name, int width, int height, int fileDpi) {
+    std::string bytes = MakeBmp(width, height);
+    const uint32_t perMetre = static_cast<uint32_t>(fileDpi * 10000 / 254);
+    for (size_t offset : {size_t{38}, size_t{42}}) {
+        for (int i = 0; i < 4; ++i) bytes[offset + i] = static_cast<char>((perMetre >> (8 * i)) & 0xFF);
+    }
+    const TPath path = folder / name;
+    if (!WriteWholeFile(path, bytes)) ADD_FAILURE() << "cannot write the picture";
+    return path;
+}
+
+}  // namespace
+
+TEST(DpiFit, ViewerShowsAPictureAtItsNaturalSizeForTheScreen) {
+    const int dpi = ExpectedTestDpi();
+    TScratchFolder scratch;
+    TViewerOnStage on;
+    ASSERT_TRUE(on.created);
+    // What the file says of its resolution does not count: its pixels are design pixels.
+    const struct {
+        const wchar_t* name;
+        int fileDpi;
+    } cases[] = {{L"at72.bmp", 72}, {L"at96.bmp", 96}, {L"at300.bmp", 300}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.fileDpi);
+        TfrQuestAttach& frame =
+            on.viewer->NewFrame(akPicture, WriteBmpAtResolution(scratch, c.name, 200, 100, c.fileDpi), Options(0));
+        EXPECT_EQ(frame.PreferredWidth, ScaleForDpi(200, dpi));
+        EXPECT_EQ(frame.PreferredHeight, ScaleForDpi(100, dpi));
+        const RECT image = RectInParent(frame.imgPicture.Handle());
+        EXPECT_EQ(WidthOf(image), ScaleForDpi(200, dpi));
+        EXPECT_EQ(HeightOf(image), ScaleForDpi(100, dpi));
+        // Centred in the view, with no bars: it fits.
+        const SIZE view = ClientSizeOf(frame.pnlPictureView.Handle());
+        EXPECT_EQ(image.left, (view.cx - ScaleForDpi(200, dpi)) / 2);
+        EXPECT_FALSE(GetWindowLongW(frame.scbPictureViewH, GWL_STYLE) & WS_VISIBLE);
+        // The picture covers the whole control, up to its last pixel.
+        EXPECT_EQ(PrintedPixel(frame.imgPicture.Handle(), WidthOf(image) - 1, HeightOf(image) - 1), RGB(128, 128, 128));
+        EXPECT_EQ(PrintedPixel(frame.imgPicture.Handle(), 0, 0), RGB(128, 128, 128));
+    }
+}
+
+TEST(DpiFit, ViewerScrollBarsAndMarginsFollowTheScreen) {
+    const int dpi = ExpectedTestDpi();
+    TScratchFolder scratch;
+    TViewerOnStage on;
+    ASSERT_TRUE(on.created);
+    TfrQuestAttach& frame = on.viewer->NewFrame(akPicture, WriteBmp(scratch, L"big.bmp", 1200, 900), Options(0));
+    const SIZE panel = ClientSizeOf(frame.pnlPicture.Handle());
+    const SIZE view = ClientSizeOf(frame.pnlPictureView.Handle());
+    EXPECT_EQ(view.cx, panel.cx - SystemMetricForDpi(SM_CXVSCROLL, dpi));
+    EXPECT_EQ(view.cy, panel.cy - SystemMetricForDpi(SM_CYHSCROLL, dpi));
+    EXPECT_EQ(WidthOf(RectInParent(frame.imgPicture.Handle())), ScaleForDpi(1200, dpi));
+
+    // Stretched, the picture keeps the design's margin inside the view's bevel.
+    TfrQuestAttach& stretched = on.viewer->NewFrame(akPicture, WriteBmp(scratch, L"s.bmp", 80, 60), Options(1));
+    const RECT image = RectInParent(stretched.imgPicture.Handle());
+    const SIZE room = ClientSizeOf(stretched.pnlPictureView.Handle());
+    EXPECT_EQ(image.left, ScaleForDpi(2, dpi));
+    EXPECT_EQ(image.top, ScaleForDpi(2, dpi));
+    EXPECT_EQ(WidthOf(image), room.cx - 2 * ScaleForDpi(2, dpi));
+}
+
+TEST(DpiFit, SoundAndVideoStripsHoldTheirButtons) {
+    const int dpi = ExpectedTestDpi();
+    TViewerOnStage on;
+    ASSERT_TRUE(on.created);
+    TfrQuestAttach& sound = on.viewer->NewFrame(akSound, L"C:\\sound.wav", Options());
+    EXPECT_EQ(sound.PreferredHeight, ScaleForDpi(34, dpi));
+    SetWindowPos(on.viewer->Handle(), nullptr, 0, 0, 1000, sound.PreferredHeight + on.viewer->NonClientHeight(),
+                 SWP_NOZORDER);
+    EXPECT_TEXTS_FIT(on.viewer->Handle());
+    for (HWND button : {sound.btnPlaySound, sound.btnStopSound}) {
+        const RECT rc = RectInParent(button);
+        EXPECT_SCALED_OR_MORE(WidthOf(rc), 90, dpi);
+        EXPECT_SCALED_OR_MORE(HeightOf(rc), 25, dpi);
+    }
+
+    on.media.NaturalSize = {320, 240};
+    SetWindowPos(on.viewer->Handle(), nullptr, 0, 0, 600, 500, SWP_NOZORDER);
+    TfrQuestAttach& video = on.viewer->NewFrame(akVideo, L"C:\\clip.avi", Options(0));
+    EXPECT_EQ(video.PreferredWidth, ScaleForDpi(320, dpi));
+    EXPECT_EQ(video.PreferredHeight, ScaleForDpi(240, dpi));
+    EXPECT_EQ(video.ExtraHeight, ScaleForDpi(25, dpi) + ScaleForDpi(42, dpi));
+    EXPECT_EQ(HeightOf(RectInParent(video.pnlVideoHint.Handle())), ScaleForDpi(25, dpi));
+    EXPECT_EQ(HeightOf(RectInParent(video.pnlVideoOptions.Handle())), ScaleForDpi(42, dpi));
+    EXPECT_TEXTS_FIT(on.viewer->Handle());
+    LOGFONTW hint = {};
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(video.pnlVideoHint.Handle(), WM_GETFONT, 0, 0)), sizeof(hint),
+               &hint);
+    EXPECT_EQ(hint.lfHeight, -ScaleForDpi(21, dpi));
+    const RECT start = RectInParent(video.btnStartVideo), stop = RectInParent(video.btnStopVideo);
+    EXPECT_SCALED_OR_MORE(WidthOf(start), 90, dpi);
+    EXPECT_LT(start.right, stop.left);
+    EXPECT_LE(start.bottom, ScaleForDpi(42, dpi));
 }

@@ -1,13 +1,16 @@
 #include <windows.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "model/Codepage.h"
+#include "platform/Dpi.h"
 #include "platform/Win32Util.h"
+#include "tests/win/DpiFit.h"
 #include "tests/win/WinTestUtil.h"
 #include "windows/LogFormUnit.h"
 #include "windows/ResultFormUnit.h"
@@ -534,3 +537,139 @@ TEST_F(ResultWindowTest, FileErrorsCarryTheWindowsCode) {
 }
 
 }  // namespace
+
+// ---- Screen scaling ----
+
+namespace {
+
+// The result window as a run leaves it: a normal name and group, a test, an interrupted run.
+struct TResultOnScreen {
+    explicit TResultOnScreen(const char* otherInfoCaption) {
+        owner = CreateWindowExW(0, L"STATIC", L"main", WS_OVERLAPPED, 0, 0, 200, 100, nullptr, nullptr,
+                                GetModuleHandleW(nullptr), nullptr);
+        created = result.Create(owner);
+        if (!created) return;
+        result.SetOtherInfoCaption(Utf8ToCp1251(otherInfoCaption));
+        result.SetFIO(Utf8ToCp1251("Иванова Анна Сергеевна"));
+        result.SetOtherInfo(Utf8ToCp1251("ИВТ-21"));
+        result.SetTestName(Utf8ToCp1251("Основы информатики, 1 курс"));
+        result.SetInterrupted(true);
+        result.SetMark(345);
+        result.SetTestTime(621);
+        ShowWindow(result.Handle(), SW_SHOWNA);
+    }
+    ~TResultOnScreen() {
+        result.Destroy();
+        DestroyWindow(owner);
+    }
+    HWND owner = nullptr;
+    bool created = false;
+    TOwned<TfResult> result;
+};
+
+void ExpectResultLayoutAt(TfResult& result, int dpi) {
+    HWND hwnd = result.Handle();
+    // The window grows no wider than the screen: there, and only there, a long caption from the
+    // test may end in "...".
+    RECT window;
+    GetWindowRect(hwnd, &window);
+    const RECT work = WorkAreaFor(hwnd);
+    const bool screenWide = window.right - window.left >= work.right - work.left - 2;
+    std::vector<TClippedText> clipped = ClippedTexts(hwnd);
+    if (screenWide) {
+        const std::wstring caption = Cp1251ToWide(result.Caption(result.lbOtherInfo_));
+        clipped.erase(std::remove_if(clipped.begin(), clipped.end(),
+                                     [&](const TClippedText& c) { return c.Text == caption; }),
+                      clipped.end());
+    }
+    EXPECT_TRUE(clipped.empty()) << DescribeClipped(clipped);
+    RECT client;
+    GetClientRect(hwnd, &client);
+    EXPECT_GE(client.right, ScaleForDpi(431, dpi));
+    EXPECT_GE(client.bottom, ScaleForDpi(223, dpi));
+    for (HWND child = GetWindow(hwnd, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+        const RECT rc = RectInParent(child);
+        EXPECT_TRUE(rc.left >= 0 && rc.top >= 0 && rc.right <= client.right && rc.bottom <= client.bottom)
+            << WindowText(child);
+    }
+    const RECT logo = RectInParent(result.imgLogo);
+    EXPECT_SCALED(logo.right - logo.left, 72, dpi);
+    EXPECT_SCALED(logo.bottom - logo.top, 72, dpi);
+    const RECT first = RectInParent(result.btnStartNewTest), second = RectInParent(result.btnCloseProgram);
+    EXPECT_SCALED_OR_MORE(first.right - first.left, 156, dpi);
+    EXPECT_SCALED_OR_MORE(second.right - second.left, 156, dpi);
+    EXPECT_SCALED_OR_MORE(first.bottom - first.top, 26, dpi);
+    EXPECT_LT(first.right, second.left);
+    EXPECT_GE(RectInParent(result.lbLog).top, second.bottom) << "the link stays under the buttons";
+    // The rows of the name group share their columns.
+    EXPECT_EQ(RectInParent(result.lbFIO).left, RectInParent(result.lbOtherInfo).left);
+    EXPECT_LT(RectInParent(result.lbOtherInfo_).right, RectInParent(result.lbOtherInfo).left);
+}
+
+}  // namespace
+
+TEST(DpiFit, ResultWindowHoldsItsTextsAtTheScreensScaling) {
+    const int dpi = ExpectedTestDpi();
+    struct Case {
+        const char* otherInfoCaption;
+        bool designSize;  // the design's arrangement holds it unchanged
+    };
+    const Case cases[] = {
+        {"Группа", true},
+        {"Группа, Филиал и др.", true},
+        {"Факультет, курс и номер учебной группы", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.otherInfoCaption);
+        TResultOnScreen screen(c.otherInfoCaption);
+        ASSERT_TRUE(screen.created);
+        TfResult& result = screen.result;
+        EXPECT_EQ(result.Dpi(), dpi);
+        ExpectResultLayoutAt(result, dpi);
+        RECT client, window;
+        GetClientRect(result.Handle(), &client);
+        GetWindowRect(result.Handle(), &window);
+        if (c.designSize && dpi == 96) {
+            EXPECT_EQ(client.right, 431);
+            EXPECT_EQ(client.bottom, 223);
+        }
+        // Grown or not, it is centred.
+        const POINT centred = CenteredOnScreen(window.right - window.left, window.bottom - window.top);
+        EXPECT_EQ(window.left, centred.x);
+        EXPECT_EQ(window.top, centred.y);
+        EXPECT_EQ(result.Caption(result.lbOtherInfo_), Utf8ToCp1251(c.otherInfoCaption));
+    }
+}
+
+TEST(DpiFit, ResultWindowLaysItselfOutAgainWhenItsDpiChanges) {
+    const int from = ExpectedTestDpi();
+    const int to = from == 144 ? 192 : 144;
+    TResultOnScreen screen("Группа, Филиал и др.");
+    ASSERT_TRUE(screen.created);
+    TfResult& result = screen.result;
+    HWND hwnd = result.Handle();
+    RECT before;
+    GetClientRect(hwnd, &before);
+
+    RECT window;
+    GetWindowRect(hwnd, &window);
+    RECT suggested = {20, 30, 20 + MulDiv(window.right - window.left, to, from),
+                      30 + MulDiv(window.bottom - window.top, to, from)};
+    SendMessageW(hwnd, 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(to, to), reinterpret_cast<LPARAM>(&suggested));
+    EXPECT_EQ(result.Dpi(), to);
+    GetWindowRect(hwnd, &window);
+    EXPECT_EQ(window.left, 20);
+    EXPECT_EQ(window.top, 30);
+    ExpectResultLayoutAt(result, to);
+    LOGFONTW font = {};
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(result.lbFIO_, WM_GETFONT, 0, 0)), sizeof(font), &font);
+    EXPECT_EQ(font.lfHeight, NonClientMetricsForDpi(to).lfMessageFont.lfHeight);
+
+    // And back: the layout it had.
+    SendMessageW(hwnd, 0x02E0, MAKEWPARAM(from, from), reinterpret_cast<LPARAM>(&suggested));
+    RECT after;
+    GetClientRect(hwnd, &after);
+    EXPECT_EQ(after.right, before.right);
+    EXPECT_EQ(after.bottom, before.bottom);
+    ExpectResultLayoutAt(result, from);
+}

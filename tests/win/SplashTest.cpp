@@ -4,6 +4,8 @@
 #include <set>
 
 #include "app/SplashFormUnit.h"
+#include "platform/Dpi.h"
+#include "tests/win/DpiFit.h"
 #include "tests/win/WinTestUtil.h"
 
 TEST(Splash, BorderlessClientOfFixedSizeCentredOnTheDesktop) {
@@ -60,4 +62,32 @@ TEST(Splash, IgnoresCloseRequests) {
     ASSERT_TRUE(splash.Create());
     SendMessageW(splash.Handle(), WM_CLOSE, 0, 0);
     EXPECT_TRUE(IsWindow(splash.Handle()));
+}
+
+TEST(DpiFit, SplashHoldsItsNoticeAtTheScreensScaling) {
+    const int dpi = ExpectedTestDpi();
+    TOwned<TfSplash> splash;
+    ASSERT_TRUE(splash.Create());
+    HWND hwnd = splash.Handle();
+    RECT client, window;
+    GetClientRect(hwnd, &client);
+    GetWindowRect(hwnd, &window);
+    EXPECT_GE(client.right, ScaleForDpi(338, dpi));
+    EXPECT_GE(client.bottom, ScaleForDpi(41, dpi));
+    const POINT centred = CenteredOnScreen(window.right - window.left, window.bottom - window.top);
+    EXPECT_EQ(window.left, centred.x);
+    EXPECT_EQ(window.top, centred.y);
+
+    // The notice is drawn in the message font of the screen, whole inside the panel's bevel.
+    HWND panel = splash.pnlInfo.Handle();
+    RECT room;
+    GetClientRect(panel, &room);
+    EXPECT_EQ(room.right, client.right);
+    EXPECT_EQ(room.bottom, client.bottom);
+    LOGFONTW font = {};
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(panel, WM_GETFONT, 0, 0)), sizeof(font), &font);
+    EXPECT_EQ(font.lfHeight, NonClientMetricsForDpi(dpi).lfMessageFont.lfHeight);
+    const SIZE text = TextExtent(panel, WindowText(panel));
+    EXPECT_LE(text.cx + 4, room.right);
+    EXPECT_LE(text.cy + 4, room.bottom);
 }
