@@ -593,6 +593,7 @@ void TfMain::ShowQuestionAttach(TAttachKind kind, const TPath& fileName, const T
         in.PanelTop = panel.top;
         in.PanelBorder = Scale(kQuestionBorder);
         in.InfoHeight = InfoHeight();
+        in.Dpi = Dpi();
         in.ObjectWidth = options.Width;
         in.ObjectHeight = options.Height;
         const TEmbeddedObjectPlacement place = PlaceEmbeddedObject(in);
@@ -619,6 +620,7 @@ void TfMain::ShowQuestionAttach(TAttachKind kind, const TPath& fileName, const T
     in.QuestionTop = panel.top;
     in.QuestionHeight = panel.bottom - panel.top;
     in.InfoHeight = InfoHeight();
+    in.Dpi = Dpi();
     in.PreferredWidth = frame.PreferredWidth;
     in.PreferredHeight = frame.PreferredHeight;
     in.ExtraHeight = frame.ExtraHeight;

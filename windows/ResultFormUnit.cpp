@@ -256,9 +256,13 @@ void TfResult::Layout(const RECT* suggested) {
     const RECT frameRect = WindowRectForClient(RECT{0, 0, 0, 0}, kStyle, kExStyle, Dpi());
     const int widestGrowth = (work.right - work.left) - (frameRect.right - frameRect.left) - Scale(kClientW) - left;
     // A normal name is whole too: the values' room grows for them up to what the shortest caption
-    // leaves; a longer value ends in "...".
-    const int valueNeed = std::min(std::max(width(lbFIO, boldFont_), width(lbOtherInfo, boldFont_)) + 2,
-                                   Scale(kFullWidth - kMinLoginCaption - kColumnGap));
+    // leaves; a longer value ends in "...". At the design's own scaling and text size the values
+    // have the room the design gives them, as they always had.
+    const bool designText = Dpi() == kDesignDpi && rowGrowth == 0;
+    const int valueNeed =
+        designText ? 0
+                   : std::min(std::max(width(lbFIO, boldFont_), width(lbOtherInfo, boldFont_)) + 2,
+                              Scale(kFullWidth - kMinLoginCaption - kColumnGap));
     const int valueRoom = std::max(Scale(kMinLoginValue), valueNeed);
     const int loginGrowth = loginCaptionWidth + Scale(kColumnGap) + valueRoom - Scale(kFullWidth);
     if (loginGrowth > grow) {
