@@ -66,8 +66,8 @@ bool TfAnswersPopup::ShowAttachment(uint8_t kind, const TPath& file, int32_t wid
         // A picture that cannot be decoded stays empty: a placeholder of no size. The popup is
         // never larger than the screen.
         shown = image_->LoadFromFile(file, nullptr, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
-        const TPopupPicture place =
-            PlacePopupPicture(panelWidth, panelHeight, image_->Picture.Width(), image_->Picture.Height());
+        const SIZE natural = image_->Picture.SizeForDpi(image_->Dpi());
+        const TPopupPicture place = PlacePopupPicture(panelWidth, panelHeight, natural.cx, natural.cy);
         image_->SetStretch(place.Stretch);
         SetWindowPos(image_->Handle(), nullptr, place.Image.Left, place.Image.Top, place.Image.Width,
                      place.Image.Height, SWP_NOZORDER | SWP_NOACTIVATE);
