@@ -561,8 +561,11 @@ void TfMain::ShowQuestionText(const std::string& text) {
 }
 
 void TfMain::FitQuestionText() {
-    // An object in place of the text keeps the panel as it was made for it.
-    if ((GetWindowLongW(lbQuestion, GWL_STYLE) & WS_VISIBLE) == 0) return;
+    // An object in place of the text gives the panel its height instead.
+    if ((GetWindowLongW(lbQuestion, GWL_STYLE) & WS_VISIBLE) == 0) {
+        if ((GetWindowLongW(ocQuestion.Handle(), GWL_STYLE) & WS_VISIBLE) != 0) PlaceQuestionObject();
+        return;
+    }
     const std::wstring caption = WindowTextW(lbQuestion);
     const int inset = Scale(kQuestionInset);
     const RECT panel = RectInParent(pnlQuestion.Handle());
@@ -582,27 +585,33 @@ void TfMain::FitQuestionText() {
     InvalidateRect(pnlQuestion.Handle(), nullptr, TRUE);
 }
 
-void TfMain::ShowQuestionAttach(TAttachKind kind, const TPath& fileName, const TAttachOptions& options) {
+void TfMain::PlaceQuestionObject() {
     const RECT panel = RectInParent(pnlQuestion.Handle());
     const int panelWidth = panel.right - panel.left;
+    TEmbeddedObjectInput in;
+    in.MainHeight = ClientHeight();
+    in.PanelWidth = panelWidth;
+    in.PanelTop = panel.top;
+    in.PanelBorder = Scale(kQuestionBorder);
+    in.InfoHeight = InfoHeight();
+    in.Dpi = Dpi();
+    in.ObjectWidth = objectSize_.cx;
+    in.ObjectHeight = objectSize_.cy;
+    const TEmbeddedObjectPlacement place = PlaceEmbeddedObject(in);
+    SetWindowPos(ocQuestion.Handle(), nullptr, place.Object.Left, place.Object.Top, place.Object.Width,
+                 place.Object.Height, SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(pnlQuestion.Handle(), nullptr, 0, 0, panelWidth, place.PanelHeight,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TfMain::ShowQuestionAttach(TAttachKind kind, const TPath& fileName, const TAttachOptions& options) {
+    const RECT panel = RectInParent(pnlQuestion.Handle());
     if (kind == akOle && options.ReplaceText) {
         ShowWindow(lbQuestion, SW_HIDE);
-        TEmbeddedObjectInput in;
-        in.MainHeight = ClientHeight();
-        in.PanelWidth = panelWidth;
-        in.PanelTop = panel.top;
-        in.PanelBorder = Scale(kQuestionBorder);
-        in.InfoHeight = InfoHeight();
-        in.Dpi = Dpi();
-        in.ObjectWidth = options.Width;
-        in.ObjectHeight = options.Height;
-        const TEmbeddedObjectPlacement place = PlaceEmbeddedObject(in);
-        SetWindowPos(ocQuestion.Handle(), nullptr, place.Object.Left, place.Object.Top, place.Object.Width,
-                     place.Object.Height, SWP_NOZORDER | SWP_NOACTIVATE);
+        objectSize_ = {options.Width, options.Height};
+        PlaceQuestionObject();
         // An object that cannot be loaded leaves the container empty; the question goes on.
         if (!ocQuestion.LoadFromFile(fileName)) ReportUnshownAttachment(Question.AttachFile);
-        SetWindowPos(pnlQuestion.Handle(), nullptr, 0, 0, panelWidth, place.PanelHeight,
-                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
         ocQuestion.Show();
         InvalidateRect(pnlQuestion.Handle(), nullptr, TRUE);
         return;

@@ -201,6 +201,8 @@ private:
     void LayoutInfo();
     // lbQuestion's height for its text, and pnlQuestion's with it.
     void FitQuestionText();
+    // ocQuestion, when an object replaces the question's text, and pnlQuestion's height for it.
+    void PlaceQuestionObject();
     void OnTimer(UINT_PTR id);
     void SyncSkipButton();
     int ClientWidth() const;
@@ -225,6 +227,7 @@ private:
     bool testTimeExpired_ = false;
     int32_t prbMax_ = 100;
     int infoHeight_ = kInfoHeight;
+    SIZE objectSize_ = {0, 0};  // of the object in place of the question's text, as the test gives it
 };
 
 // The texts of the main window's message boxes.

@@ -1,6 +1,7 @@
 #include <windows.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <stdexcept>
 #include <thread>
@@ -243,4 +244,55 @@ TEST(DpiFit, TheWaitLabelHoldsItsText) {
         EXPECT_EQ(main.InfoHeight(), RectInParent(main.gbxInfo.Handle()).bottom - RectInParent(main.gbxInfo.Handle()).top);
         EXPECT_SCALED_OR_MORE(main.InfoHeight(), TfMain::kInfoHeight, at);
     }
+}
+
+// The question panel after a change of scaling: its text fitted again in the new font, or the
+// object that replaces the text placed again inside the new border.
+TEST(DpiFit, TheQuestionPanelFollowsAChangeOfScaling) {
+    TScratchFolder scratch;
+    TPayloadInfo settings;
+    settings.QuestionFontSize = 14;
+    TOwned<TfMainForTest> main(settings);
+    ASSERT_TRUE(main.Create());
+    ShowWindow(main.Handle(), SW_SHOW);
+    const int dpi = ExpectedTestDpi(), newDpi = dpi < 144 ? 192 : 96;
+    auto changeTo = [&](int at) {
+        RECT suggested;
+        GetWindowRect(main.Handle(), &suggested);
+        SendMessageW(main.Handle(), 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(at, at), reinterpret_cast<LPARAM>(&suggested));
+    };
+    auto panel = [&] { return RectInParent(main.pnlQuestion.Handle()); };
+
+    // Text of many lines: the panel as tall as the wrapped text in the font of the new scaling.
+    std::string text;
+    for (int i = 0; i < 40; ++i) text += Utf8ToCp1251("Длинный текст вопроса ");
+    main.ShowQuestionText(text);
+    // On stage, where the slide puts it.
+    SetWindowPos(main.pnlQuestion.Handle(), nullptr, ScaleForDpi(10, dpi), panel().top, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ShowWindow(main.pnlQuestion.Handle(), SW_SHOW);
+    changeTo(newDpi);
+    EXPECT_EQ(main.Dpi(), newDpi);
+    EXPECT_TEXTS_FIT(main.pnlQuestion.Handle());
+    const RECT label = RectInParent(main.lbQuestion);
+    EXPECT_SCALED(label.left, 12, newDpi);
+    EXPECT_SCALED(label.top, 12, newDpi);
+    EXPECT_EQ(panel().bottom - panel().top, std::max(main.QuestionPanelMinHeight,
+                                                     static_cast<int>(label.bottom + ScaleForDpi(12, newDpi))));
+    EXPECT_SCALED(panel().top, 10, newDpi);
+    EXPECT_SCALED(panel().left, 10, newDpi) << "a panel on stage stays on stage";
+
+    // An object in place of the text: inside the panel's border, the panel as tall as it needs.
+    TAttachOptions options;
+    options.Width = 400;
+    options.Height = 100;
+    options.ReplaceText = true;
+    main.ShowQuestionAttach(akOle, scratch / L"missing.ole", options);
+    changeTo(dpi);
+    const RECT object = RectInParent(main.ocQuestion.Handle());
+    EXPECT_TRUE(GetWindowLongW(main.ocQuestion.Handle(), GWL_STYLE) & WS_VISIBLE);
+    EXPECT_GE(object.left, ScaleForDpi(10, dpi));
+    EXPECT_EQ(object.right, panel().right - panel().left - object.left) << "centred in the panel";
+    EXPECT_EQ(object.bottom - object.top, 100 * (object.right - object.left) / 400);
+    EXPECT_EQ(panel().bottom - panel().top, object.bottom + object.top);
 }
