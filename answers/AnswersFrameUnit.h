@@ -115,6 +115,8 @@ public:
     std::function<void(int)> OnFocusMove;
     // Where the focus rectangle is drawn, in client coordinates (empty when none is drawn).
     RECT FocusRect() const;
+    // The font the answers' texts are drawn and measured with (made for FontSize and the DPI).
+    HFONT Font() const { return font_; }
     // What screen readers are told the list is.
     std::wstring AccessibleName = L"Ответы";
 

@@ -716,6 +716,9 @@ void ExpectListLaidOutFor(TfrAnswersList& list, int dpi) {
     RECT client;
     GetClientRect(list.Handle(), &client);
     HFONT font = AnswerFont(12, dpi);
+    LOGFONTW drawn = {};
+    GetObjectW(list.Font(), sizeof(drawn), &drawn);
+    EXPECT_EQ(drawn.lfHeight, PointsToHeight(12, dpi)) << "the answers' font made for the DPI";
     int expectedTop = s(10) + list.ContentTop();
     for (int i = 0; i < list.Count(); ++i) {
         SCOPED_TRACE(testing::Message() << "answer " << i);
@@ -847,4 +850,40 @@ TEST(DpiFit, AnswerListLaysItselfOutAgainForANewDpi) {
     const RECT playAfter = RectInList(list.PlayButton(1), list.Handle());
     EXPECT_TRUE(EqualRect(&playAfter, &playBefore));
     EXPECT_EQ(FontHeightOf(list.PlayButton(1)), buttonFont);
+}
+
+// A list left at font size 0 (the right-answer window's) has the platform's default height at
+// the system's DPI, and as much more on a screen of a larger one.
+TEST(DpiFit, AnswerListOfTheDefaultFontSizeGrowsWithTheDpi) {
+    const int dpi = ExpectedTestDpi();
+    HWND parent = CreateTestParent(kDpiParentClass, L"parent", ScaleForDpi(400, dpi), ScaleForDpi(600, dpi));
+    {
+        TOwned<TfrAnswersList> list;
+        ASSERT_TRUE(list.Create(parent, 0, 0, ScaleForDpi(320, dpi), ScaleForDpi(500, dpi)));
+        list.AddAnswer(C("ответ"), akNone, "", TAttachOptions(), 0);
+        const auto cellHeight = [&list]() {
+            HDC dc = GetDC(list.Handle());
+            HGDIOBJ old = SelectObject(dc, list.Font());
+            TEXTMETRICW metrics = {};
+            GetTextMetricsW(dc, &metrics);
+            SelectObject(dc, old);
+            ReleaseDC(list.Handle(), dc);
+            return static_cast<int>(metrics.tmHeight);
+        };
+        const int here = cellHeight();
+        ASSERT_GT(here, 0);
+        LOGFONTW lf = {};
+        GetObjectW(list.Font(), sizeof(lf), &lf);
+        EXPECT_EQ(lf.lfHeight, 0) << "the platform's own default at the system's DPI";
+
+        SendMessageW(list.Handle(), 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(dpi * 2, dpi * 2), 0);
+        EXPECT_NEAR(cellHeight(), 2 * here, 2);
+        const RECT panel = list.PanelRect(0);
+        EXPECT_EQ(panel.bottom - panel.top,
+                  std::max(WrappedTextHeight(list.Handle(), L"ответ", panel.right - panel.left - 2 * ScaleForDpi(10, 2 * dpi),
+                                             list.Font()),
+                           ScaleForDpi(20, 2 * dpi)) +
+                      2 * ScaleForDpi(10, 2 * dpi));
+    }
+    DestroyWindow(parent);
 }
