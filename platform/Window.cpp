@@ -56,7 +56,19 @@ bool TWindow::CreateHandle(DWORD exStyle, const wchar_t* className, const wchar_
     return hwnd_ != nullptr;
 }
 
-void TWindow::PrepareDpi(HWND ownerOrParent) { dpi_ = DpiForNewWindow(ownerOrParent); }
+void TWindow::PrepareDpi(HWND ownerOrParent) {
+    // Under one of our own windows a window takes the DPI that one is laid out for, which it has
+    // already taken on a change of monitor while the system may not have told every child yet.
+    if (ownerOrParent != nullptr &&
+        GetWindowLongPtrW(ownerOrParent, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(&TWindow::WindowProc)) {
+        const auto* owner = reinterpret_cast<const TWindow*>(GetWindowLongPtrW(ownerOrParent, GWLP_USERDATA));
+        if (owner != nullptr && owner->dpi_ != 0) {
+            dpi_ = owner->dpi_;
+            return;
+        }
+    }
+    dpi_ = DpiForNewWindow(ownerOrParent);
+}
 
 void TWindow::DpiChanged(int /*oldDpi*/, const RECT* suggested) {
     if (suggested == nullptr) return;

@@ -258,10 +258,12 @@ TEST(DpiFit, AnswerPopupSizeAndContentAtTheScreensScaling) {
         EXPECT_EQ(WidthOf(panel), client.cx - 2 * ScaleForDpi(10, at));
         EXPECT_EQ(HeightOf(panel), client.cy - 2 * ScaleForDpi(10, at));
         if (popup.PopupImage() == nullptr) return;
-        // A picture that fits is shown at its natural size, centred in the panel.
+        // A picture that fits is shown at its natural size for the screen (40 x 30 pixels at 96 DPI,
+        // scaled by DPI / 96 so that it looks the same size), centred in the panel.
         const SIZE inner = ClientSizeOf(popup.PopupPanel()->Handle());
         const RECT image = RectInParent(popup.PopupImage()->Handle());
-        const int width = popup.PopupImage()->Picture.Width(), height = popup.PopupImage()->Picture.Height();
+        EXPECT_EQ(popup.PopupImage()->Picture.Width(), 40);
+        const int width = ScaleForDpi(40, at), height = ScaleForDpi(30, at);
         EXPECT_EQ(WidthOf(image), width);
         EXPECT_EQ(HeightOf(image), height);
         EXPECT_EQ(image.left, (inner.cx - width) / 2);
