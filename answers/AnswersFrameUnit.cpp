@@ -81,16 +81,6 @@ HWND CreateButton(HWND parent, int id, const char* utf8Caption, bool enabled, HF
     return button;
 }
 
-// The system's GUI font (that of dialog controls) at `dpi`: the stock one is made for the system's
-// DPI, and at that DPI it is the stock one's very size.
-HFONT CreateGuiFont(int dpi) {
-    LOGFONTW font = {};
-    GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof(font), &font);
-    const int system = SystemDpi();
-    if (dpi != system) font.lfHeight = MulDiv(font.lfHeight, dpi, system);
-    return CreateFontIndirectW(&font);
-}
-
 }  // namespace
 
 // The focus rectangle waits for the first key, also where the system is set to show keyboard cues

@@ -134,3 +134,25 @@ RECT WorkAreaFor(HWND window) {
 POINT CenteredOnScreen(int width, int height) {
     return POINT{(GetSystemMetrics(SM_CXSCREEN) - width) / 2, (GetSystemMetrics(SM_CYSCREEN) - height) / 2};
 }
+
+void SetClientSizeForDpi(HWND window, int width, int height, DWORD style, DWORD exStyle, int dpi,
+                         const RECT* suggested) {
+    const RECT outer = WindowRectForClient(RECT{0, 0, width, height}, style, exStyle, dpi);
+    const int outerWidth = outer.right - outer.left, outerHeight = outer.bottom - outer.top;
+    RECT now;
+    GetWindowRect(window, &now);
+    if (suggested != nullptr) {
+        SetWindowPos(window, nullptr, suggested->left, suggested->top, outerWidth, outerHeight,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+    } else if (now.right - now.left != outerWidth || now.bottom - now.top != outerHeight) {
+        const POINT at = CenteredOnScreen(outerWidth, outerHeight);
+        SetWindowPos(window, nullptr, at.x, at.y, outerWidth, outerHeight, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    RECT client;
+    GetClientRect(window, &client);
+    const int dx = width - client.right, dy = height - client.bottom;
+    if (dx == 0 && dy == 0) return;
+    GetWindowRect(window, &now);
+    SetWindowPos(window, nullptr, 0, 0, now.right - now.left + dx, now.bottom - now.top + dy,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}

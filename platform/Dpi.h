@@ -30,3 +30,9 @@ int PointsToHeight(int points, int dpi);
 RECT WorkAreaFor(HWND window);
 // The top-left corner that centres a window of this size on the primary screen.
 POINT CenteredOnScreen(int width, int height);
+// Gives a top-level window the client size `width` x `height` with the frame of its styles at
+// `dpi`: at the corner of `suggested` when given (a change of monitor), otherwise where it is,
+// centred on the screen afresh when its size changes. A system that draws the frame at a DPI of
+// its own does not shrink the client area.
+void SetClientSizeForDpi(HWND window, int width, int height, DWORD style, DWORD exStyle, int dpi,
+                         const RECT* suggested);

@@ -1,6 +1,7 @@
 #include "platform/GroupBox.h"
 
 #include "platform/Panel.h"
+#include "platform/Win32Util.h"
 
 namespace {
 constexpr wchar_t kGroupBoxClass[] = L"TGroupBox";

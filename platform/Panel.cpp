@@ -1,18 +1,10 @@
 #include "platform/Panel.h"
 
 #include "platform/Dpi.h"
+#include "platform/Win32Util.h"
 
 namespace {
 constexpr wchar_t kPanelClass[] = L"TPanel";
-}
-
-HFONT CreateGuiFont(int dpi) {
-    LOGFONTW font = {};
-    GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof(font), &font);
-    // The stock font is made for the system's DPI at log-on.
-    const int system = SystemDpi();
-    if (dpi != system) font.lfHeight = MulDiv(font.lfHeight, dpi, system);
-    return CreateFontIndirectW(&font);
 }
 
 TPanel::~TPanel() {

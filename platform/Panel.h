@@ -5,9 +5,6 @@
 
 #include "platform/Window.h"
 
-// The GUI font (that of DEFAULT_GUI_FONT) at `dpi`, new for the caller to delete.
-HFONT CreateGuiFont(int dpi);
-
 class TPanel : public TPaintedWindow {
 protected:
     ~TPanel() override;

@@ -142,6 +142,14 @@ HFONT CreateMessageFont(int dpi, LONG weight, bool underline) {
     return CreateFontIndirectW(&font);
 }
 
+HFONT CreateGuiFont(int dpi) {
+    LOGFONTW font = {};
+    GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof(font), &font);
+    const int system = SystemDpi();
+    if (dpi != system) font.lfHeight = MulDiv(font.lfHeight, dpi, system);
+    return CreateFontIndirectW(&font);
+}
+
 int ShowMessage(HWND owner, const std::wstring& text, const std::wstring& caption, UINT flags) {
     return MessageBoxW(owner, text.c_str(), caption.c_str(), flags);
 }

@@ -48,6 +48,9 @@ void SetVisible(HWND control, bool visible);
 // The system's message font (that of dialogs and message boxes) at `dpi`, new for the caller
 // to delete; `weight` 0 keeps the system's weight.
 HFONT CreateMessageFont(int dpi, LONG weight = 0, bool underline = false);
+// The GUI font (that of DEFAULT_GUI_FONT, dialog controls) at `dpi`, new for the caller to delete:
+// the stock one is made for the system's DPI at log-on, and at that DPI it is its very size.
+HFONT CreateGuiFont(int dpi);
 
 // Modal message box owned by `owner`; returns the button pressed.
 int ShowMessage(HWND owner, const std::wstring& text, const std::wstring& caption, UINT flags);

@@ -35,19 +35,6 @@ std::string EditText(HWND edit) {
     return WideToCp1251(text);
 }
 
-// The frame a window really has can differ from the one worked out for its DPI (a system that
-// draws frames at its own DPI): the client area keeps its size all the same.
-void KeepClientSize(HWND window, int width, int height) {
-    RECT client;
-    GetClientRect(window, &client);
-    const int dx = width - client.right, dy = height - client.bottom;
-    if (dx == 0 && dy == 0) return;
-    RECT outer;
-    GetWindowRect(window, &outer);
-    SetWindowPos(window, nullptr, 0, 0, outer.right - outer.left + dx, outer.bottom - outer.top + dy,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
 }  // namespace
 
 std::wstring BlankFieldMessage(const std::string& caption) {
@@ -146,18 +133,7 @@ void TfLogin::Layout(const RECT* suggested) {
     const int clientWidth = right + Scale(kRightMargin);
     const int clientHeight =
         std::max(y + buttonHeight + Scale(kBottomMargin), Scale(kPictureY) + Scale(kPictureSize));
-    const RECT outer = WindowRectForClient(RECT{0, 0, clientWidth, clientHeight}, kStyle, kExStyle, Dpi());
-    const int outerWidth = outer.right - outer.left, outerHeight = outer.bottom - outer.top;
-    RECT now;
-    GetWindowRect(Handle(), &now);
-    if (suggested != nullptr) {
-        SetWindowPos(Handle(), nullptr, suggested->left, suggested->top, outerWidth, outerHeight,
-                     SWP_NOZORDER | SWP_NOACTIVATE);
-    } else if (now.right - now.left != outerWidth || now.bottom - now.top != outerHeight) {
-        const POINT at = CenteredOnScreen(outerWidth, outerHeight);
-        SetWindowPos(Handle(), nullptr, at.x, at.y, outerWidth, outerHeight, SWP_NOZORDER | SWP_NOACTIVATE);
-    }
-    KeepClientSize(Handle(), clientWidth, clientHeight);
+    SetClientSizeForDpi(Handle(), clientWidth, clientHeight, kStyle, kExStyle, Dpi(), suggested);
 }
 
 void TfLogin::DpiChanged(int /*oldDpi*/, const RECT* suggested) {
