@@ -284,15 +284,10 @@ SIZE TfAnswers::OkSize() const {
     if (btnOk == nullptr) return size;
     // The tick, the caption and the room after it, or the edges above and below the caption,
     // may need more than the design gives where the font is larger than the scaling.
-    RECT rc = {0, 0, 0, 0};
-    HDC dc = GetDC(btnOk);
-    HGDIOBJ old = SelectObject(dc, formFont_);
-    DrawTextW(dc, L"ОК", -1, &rc, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
-    SelectObject(dc, old);
-    ReleaseDC(btnOk, dc);
+    const SIZE caption = DrawnTextSize(formFont_, L"ОК", DT_SINGLELINE | DT_NOPREFIX);
     const int edgeX = SystemMetricForDpi(SM_CXEDGE, Dpi()), edgeY = SystemMetricForDpi(SM_CYEDGE, Dpi());
-    const int needWidth = Scale(kTickLeft) + Scale(kCaptionFromTick) + rc.right + Scale(kTickLeft) + edgeX;
-    const int needHeight = rc.bottom + 2 * (Scale(kFocusInset) + edgeY);
+    const int needWidth = Scale(kTickLeft) + Scale(kCaptionFromTick) + caption.cx + Scale(kTickLeft) + edgeX;
+    const int needHeight = caption.cy + 2 * (Scale(kFocusInset) + edgeY);
     size.cx = std::max<LONG>(size.cx, needWidth);
     size.cy = std::max<LONG>(size.cy, needHeight);
     return size;
@@ -309,13 +304,7 @@ void TfAnswers::pnlControlResize() {
     text.resize(static_cast<size_t>(GetWindowTextW(lbHint, &text[0], static_cast<int>(text.size()))));
     // An empty label still takes the height of one line.
     if (text.empty()) text = L" ";
-    RECT rc = {0, 0, hintWidth, 0};
-    HDC dc = GetDC(lbHint);
-    HGDIOBJ old = SelectObject(dc, formFont_);
-    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &rc, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
-    SelectObject(dc, old);
-    ReleaseDC(lbHint, dc);
-    const int hintHeight = rc.bottom - rc.top;
+    const int hintHeight = DrawnTextSize(formFont_, text, DT_WORDBREAK | DT_NOPREFIX, hintWidth).cy;
     SetWindowPos(lbHint, nullptr, Scale(kHintLeft), Scale(kHintTop), hintWidth, hintHeight,
                  SWP_NOZORDER | SWP_NOACTIVATE);
     controlHeight_ = std::max<int>(Scale(kHintTop) * 2 + hintHeight, Scale(kOkTop) * 2 + okSize_.cy);

@@ -56,16 +56,9 @@ void Place(HWND hwnd, int x, int y, int w, int h) {
 }
 
 // The room `text` needs on one line in `font`, measured as a label draws it.
-SIZE LineExtent(HWND control, HFONT font, const std::wstring& text) {
+SIZE LineExtent(HFONT font, const std::wstring& text) {
     if (text.empty()) return SIZE{0, 0};
-    RECT rc = {0, 0, 0, 0};
-    HDC dc = GetDC(control);
-    HGDIOBJ old = SelectObject(dc, font);
-    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &rc,
-              DT_CALCRECT | DT_SINGLELINE | DT_EXPANDTABS | DT_NOPREFIX);
-    SelectObject(dc, old);
-    ReleaseDC(control, dc);
-    return SIZE{rc.right - rc.left, rc.bottom - rc.top};
+    return DrawnTextSize(font, text, DT_SINGLELINE | DT_EXPANDTABS | DT_NOPREFIX);
 }
 
 int LineHeight(HWND control, HFONT font) {
@@ -279,10 +272,10 @@ void TfRightAnswer::PlaceFrame() {
         if (first.size() > autoClose.size()) autoClose = first;
     }
     TRightAnswerTextRoom texts;
-    texts.Status = LineExtent(lbAnswersStatus, boldFont_, WindowTextW(lbAnswersStatus)).cx;
-    texts.Description = LineExtent(lbAnswerDescription, font_, WindowTextW(lbAnswerDescription)).cx;
-    texts.AutoClose = LineExtent(lbAutoClose, font_, autoClose).cx;
-    texts.Close = LineExtent(btnClose, font_, WindowTextW(btnClose)).cx;
+    texts.Status = LineExtent(boldFont_, WindowTextW(lbAnswersStatus)).cx;
+    texts.Description = LineExtent(font_, WindowTextW(lbAnswerDescription)).cx;
+    texts.AutoClose = LineExtent(font_, autoClose).cx;
+    texts.Close = LineExtent(font_, WindowTextW(btnClose)).cx;
     texts.LineHeight = std::max(LineHeight(lbAnswersStatus, boldFont_), LineHeight(lbAnswerDescription, font_));
     frame_ = LayoutRightAnswerFrame(texts, Dpi());
     const TRightAnswerFrame& f = frame_;
@@ -303,14 +296,9 @@ void TfRightAnswer::FitToContent() {
         if (TypedView()) {
             const int labelWidth = WidthOf(pnlInternal) - 2 * f.InputLabelLeft;
             const std::wstring text = WindowTextW(lbInputAnswers);
-            RECT need = {0, 0, std::max(0, labelWidth), 0};
-            HDC dc = GetDC(lbInputAnswers);
-            HGDIOBJ old = SelectObject(dc, font_);
-            DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &need,
-                      DT_CALCRECT | DT_WORDBREAK | DT_CENTER | DT_EXPANDTABS | DT_NOPREFIX);
-            SelectObject(dc, old);
-            ReleaseDC(lbInputAnswers, dc);
-            labelHeight_ = text.empty() ? 0 : static_cast<int>(need.bottom - need.top);
+            const SIZE need = DrawnTextSize(font_, text, DT_WORDBREAK | DT_CENTER | DT_EXPANDTABS | DT_NOPREFIX,
+                                            std::max(0, labelWidth));
+            labelHeight_ = text.empty() ? 0 : static_cast<int>(need.cy);
             const RECT label = ChildRect(lbInputAnswers);
             Place(lbInputAnswers, f.InputLabelLeft, label.top, labelWidth, labelHeight_);
             content = labelHeight_ + 2 * f.InternalMargin + Scale(8);

@@ -112,6 +112,16 @@ SIZE TextExtent(HWND control, const std::wstring& text) {
     return size;
 }
 
+SIZE DrawnTextSize(HFONT font, const std::wstring& text, UINT flags, int width) {
+    RECT rc = {0, 0, width, 0};
+    HDC dc = GetDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, font);
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &rc, flags | DT_CALCRECT);
+    SelectObject(dc, old);
+    ReleaseDC(nullptr, dc);
+    return SIZE{rc.right - rc.left, rc.bottom - rc.top};
+}
+
 SCROLLINFO ScrollBarInfo(HWND bar) {
     SCROLLINFO info = {};
     info.cbSize = sizeof(info);

@@ -34,6 +34,9 @@ void SetWindowText1251(HWND hwnd, const std::string& cp1251);
 bool ScrollBarTarget(HWND bar, int code, int position, int page, int lineStep, int maximum, int& target);
 // Size of a text in the control's font.
 SIZE TextExtent(HWND control, const std::wstring& text);
+// The room `text` takes when drawn in `font` with the DrawText flags `flags` (DT_WORDBREAK wraps it
+// at `width`), as DT_CALCRECT measures it.
+SIZE DrawnTextSize(HFONT font, const std::wstring& text, UINT flags, int width = 0);
 // The whole state of a scroll bar control.
 SCROLLINFO ScrollBarInfo(HWND bar);
 // The code (SB_LINEUP, SB_THUMBTRACK, ...) of a WM_VSCROLL or WM_HSCROLL that the scroll bar

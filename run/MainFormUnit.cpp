@@ -570,14 +570,7 @@ void TfMain::FitQuestionText() {
     const int inset = Scale(kQuestionInset);
     const RECT panel = RectInParent(pnlQuestion.Handle());
     const int width = std::max(1, static_cast<int>(panel.right - panel.left) - 2 * inset);
-    RECT calc = {0, 0, width, 0};
-    HDC dc = GetDC(lbQuestion);
-    HGDIOBJ old = SelectObject(dc, questionFont_);
-    DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &calc,
-              DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX);
-    SelectObject(dc, old);
-    ReleaseDC(lbQuestion, dc);
-    const int height = calc.bottom - calc.top;
+    const int height = DrawnTextSize(questionFont_, caption, DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX, width).cy;
     SetWindowPos(lbQuestion, nullptr, inset, inset, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
     SetWindowPos(pnlQuestion.Handle(), nullptr, 0, 0, panel.right - panel.left,
                  std::max(QuestionPanelMinHeight, height + 2 * inset),

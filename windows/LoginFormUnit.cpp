@@ -81,14 +81,7 @@ bool TfLogin::Create(HWND owner) {
 SIZE TfLogin::TextSize(HWND control, int wrapWidth) const {
     std::wstring text = Wide(EditText(control));
     if (text.empty()) text = L"Ag";  // an empty caption keeps its line
-    HDC dc = GetDC(Handle());
-    HGDIOBJ old = SelectObject(dc, font_);
-    RECT rc = {0, 0, wrapWidth, 0};
-    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &rc,
-              DT_CALCRECT | DT_EXPANDTABS | (wrapWidth > 0 ? DT_WORDBREAK : DT_SINGLELINE));
-    SelectObject(dc, old);
-    ReleaseDC(Handle(), dc);
-    return SIZE{rc.right - rc.left, rc.bottom - rc.top};
+    return DrawnTextSize(font_, text, DT_EXPANDTABS | (wrapWidth > 0 ? DT_WORDBREAK : DT_SINGLELINE), wrapWidth);
 }
 
 void TfLogin::Layout(const RECT* suggested) {

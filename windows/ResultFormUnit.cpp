@@ -198,16 +198,10 @@ void TfResult::SetOtherInfoCaption(const std::string& cp1251) {
 
 SIZE TfResult::TextSize(HWND control, HFONT font, bool oneLine) const {
     const std::wstring text = Wide(Caption(control));
-    HDC dc = GetDC(Handle());
-    HGDIOBJ old = SelectObject(dc, font);
     // Measured as the label draws it; "Ag" gives an empty caption its line height.
-    const std::wstring measured = text.empty() ? std::wstring(L"Ag") : text;
-    RECT rc = {0, 0, 0, 0};
-    DrawTextW(dc, measured.c_str(), static_cast<int>(measured.size()), &rc,
-              DT_CALCRECT | DT_NOPREFIX | DT_EXPANDTABS | (oneLine ? DT_SINGLELINE : 0));
-    SelectObject(dc, old);
-    ReleaseDC(Handle(), dc);
-    return SIZE{text.empty() ? 0 : rc.right - rc.left, rc.bottom - rc.top};
+    const SIZE size = DrawnTextSize(font, text.empty() ? std::wstring(L"Ag") : text,
+                                    DT_NOPREFIX | DT_EXPANDTABS | (oneLine ? DT_SINGLELINE : 0));
+    return SIZE{text.empty() ? 0 : size.cx, size.cy};
 }
 
 void TfResult::Layout(const RECT* suggested) {
